@@ -1,0 +1,28 @@
+/* HostState's single instance and the helpers that locate files beside the
+ * executable. */
+#include "startup/host_state.h"
+
+#include <string.h>
+
+HostState hostState;
+
+bool ModuleDirectory(char (&directory)[MAX_PATH]) {
+    DWORD length = GetModuleFileNameA(nullptr, directory, MAX_PATH);
+    /* A length of MAX_PATH means the name was cut to fit. */
+    if (length == 0 || length >= MAX_PATH) {
+        directory[0] = '\0';
+        return false;
+    }
+    char *lastBackslash = strrchr(directory, '\\');
+    if (lastBackslash != nullptr) lastBackslash[1] = '\0';
+    return true;
+}
+
+bool PathBesideModule(const char *fileName, char (&path)[MAX_PATH]) {
+    if (!ModuleDirectory(path)) return false;
+    size_t used = strlen(path);
+    size_t needed = strlen(fileName);
+    if (used + needed >= MAX_PATH) return false;
+    memcpy(path + used, fileName, needed + 1);
+    return true;
+}

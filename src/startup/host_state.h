@@ -1,0 +1,36 @@
+/* The process-wide state of the host: one instance, alive for the whole
+ * process, shared by the start-up sequence, the window procedure and the
+ * game launcher thread. */
+#ifndef GAMEHOST_HOST_STATE_H
+#define GAMEHOST_HOST_STATE_H
+
+#include <windows.h>
+
+#include <string>
+
+struct HostState {
+    const char *gameVersion = "1.0.0.2";
+    const char *settingsFileName = "TRNW.conf";
+    int windowWidth = 1080;
+    int windowHeight = 820;
+    const char *gameImageName = "Mirelune.dll";
+    const char *windowClassName = "TRNWGameClass";
+    const char *windowTitle = "Tarnwick";
+    std::string launchToken;
+    HWND hostWindow = nullptr;
+    HWND gameWindow = nullptr;
+    PROCESS_INFORMATION gameProcess = {};
+    int handshakePort = 0;
+};
+
+extern HostState hostState;
+
+/* The folder of the running executable with its trailing backslash.  False
+ * when the program's own path does not fit in the buffer: a cut path would
+ * name some other folder. */
+bool ModuleDirectory(char (&directory)[MAX_PATH]);
+
+/* ModuleDirectory followed by fileName; false when it does not fit. */
+bool PathBesideModule(const char *fileName, char (&path)[MAX_PATH]);
+
+#endif
