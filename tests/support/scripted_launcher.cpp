@@ -1,0 +1,147 @@
+// A Launcher whose answer the test scripts: it listens on 127.0.0.1, takes
+// one connection, records every byte the host sends and replies as told.
+#include <ws2tcpip.h>
+
+#include "test_support.h"
+
+static bool WinsockReady() {
+    static bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    return started;
+}
+
+static bool Readable(SOCKET sock, DWORD milliseconds) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(sock, &readable);
+    timeval limit = {(long)(milliseconds / 1000), (long)(milliseconds % 1000) * 1000};
+    return select(0, &readable, nullptr, nullptr, &limit) > 0;
+}
+
+// Appends what arrives until the peer closes or nothing comes for idleMs.
+static void ReceiveUntilQuiet(SOCKET sock, DWORD idleMs, std::string *received) {
+    char buffer[4096];
+    while (Readable(sock, idleMs)) {
+        int got = recv(sock, buffer, sizeof buffer, 0);
+        if (got <= 0) return;
+        received->append(buffer, got);
+    }
+}
+
+static void ServeConnection(ScriptedLauncher *launcher, SOCKET peer) {
+    // The token comes in one send; wait for its first bytes, then for a short
+    // quiet spell so that a token in several segments is read whole.
+    if (Readable(peer, 15000)) ReceiveUntilQuiet(peer, 300, &launcher->received);
+    const LauncherScript &script = launcher->script;
+    switch (script.action) {
+    case LauncherReplies:
+        for (size_t i = 0; i < script.replyPieces.size(); i++) {
+            if (i > 0 && script.pauseBetweenPiecesMs) Sleep(script.pauseBetweenPiecesMs);
+            const std::string &piece = script.replyPieces[i];
+            send(peer, piece.data(), (int)piece.size(), 0);
+        }
+        // The host closes after its one receive; anything more it sends shows.
+        ReceiveUntilQuiet(peer, 15000, &launcher->received);
+        break;
+    case LauncherClosesSilently:
+        break;
+    case LauncherHangs:
+        ReceiveUntilQuiet(peer, 30000, &launcher->received);
+        break;
+    case LauncherNeverAccepts:
+        break;
+    }
+    closesocket(peer);
+}
+
+static DWORD WINAPI LauncherThread(LPVOID parameter) {
+    ScriptedLauncher *launcher = (ScriptedLauncher *)parameter;
+    if (launcher->script.action == LauncherNeverAccepts) {
+        // Holds the full backlog until the host has given up on it.
+        Sleep(15000);
+        return 0;
+    }
+    if (!Readable(launcher->listener, 30000)) return 0;
+    SOCKET peer = accept(launcher->listener, nullptr, nullptr);
+    if (peer == INVALID_SOCKET) return 0;
+    launcher->connections++;
+    ServeConnection(launcher, peer);
+    return 0;
+}
+
+static SOCKET ListenOnLoopback(int backlog, int *port) {
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (listener == INVALID_SOCKET) return listener;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    int size = sizeof address;
+    if (bind(listener, (sockaddr *)&address, sizeof address) != 0 ||
+        listen(listener, backlog) != 0 ||
+        getsockname(listener, (sockaddr *)&address, &size) != 0) {
+        closesocket(listener);
+        return INVALID_SOCKET;
+    }
+    *port = ntohs(address.sin_port);
+    return listener;
+}
+
+// Connects without waiting; true when the connection completed at once,
+// which is how a backlog that still has room answers on loopback.
+static bool ConnectsAtOnce(int port, SOCKET *client) {
+    *client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    u_long nonBlocking = 1;
+    ioctlsocket(*client, FIONBIO, &nonBlocking);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons((u_short)port);
+    inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    connect(*client, (sockaddr *)&address, sizeof address);
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(*client, &writable);
+    timeval limit = {0, 500000};
+    return select(0, nullptr, &writable, nullptr, &limit) > 0;
+}
+
+bool StartLauncher(const LauncherScript &script, ScriptedLauncher *launcher) {
+    if (!WinsockReady()) return false;
+    launcher->script = script;
+    bool neverAccepts = script.action == LauncherNeverAccepts;
+    launcher->listener = ListenOnLoopback(neverAccepts ? 0 : 4, &launcher->port);
+    if (launcher->listener == INVALID_SOCKET) return false;
+    if (neverAccepts) {
+        // Fill the queue until a connection no longer completes: then the
+        // host's connect waits as on a Launcher that never accepts.
+        for (int i = 0; i < 16; i++) {
+            SOCKET client;
+            bool completed = ConnectsAtOnce(launcher->port, &client);
+            launcher->fillers.push_back(client);
+            if (!completed) break;
+        }
+    }
+    launcher->thread = CreateThread(nullptr, 0, LauncherThread, launcher, 0, nullptr);
+    return launcher->thread != nullptr;
+}
+
+void StopLauncher(ScriptedLauncher *launcher) {
+    if (launcher->thread) {
+        WaitForSingleObject(launcher->thread, 40000);
+        CloseHandle(launcher->thread);
+        launcher->thread = nullptr;
+    }
+    for (SOCKET filler : launcher->fillers) closesocket(filler);
+    launcher->fillers.clear();
+    if (launcher->listener != INVALID_SOCKET) closesocket(launcher->listener);
+    launcher->listener = INVALID_SOCKET;
+}
+
+int UnusedPort() {
+    if (!WinsockReady()) return 0;
+    int port = 0;
+    SOCKET listener = ListenOnLoopback(1, &port);
+    closesocket(listener);
+    return port;
+}
