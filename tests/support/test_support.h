@@ -111,6 +111,10 @@ struct ScriptedLauncher {
     // Filled by the launcher thread; read after StopLauncher.
     int connections = 0;
     std::string received;  // every byte the host sent, until it closed
+    // Set by the launcher thread the moment the host's end is closed; may be
+    // read while the host still runs.
+    volatile LONG hostClosed = 0;
+    volatile LONG stopRequested = 0;
 };
 
 bool StartLauncher(const LauncherScript &script, ScriptedLauncher *launcher);
@@ -120,6 +124,24 @@ void StopLauncher(ScriptedLauncher *launcher);
 
 // A loopback port on which nothing listens.
 int UnusedPort();
+
+// As StartLauncher, on a port of the caller's choice; false when that port
+// cannot be listened on (taken by someone else).
+bool StartLauncherOnPort(const LauncherScript &script, int port, ScriptedLauncher *launcher);
+
+// For a Launcher the host may never have called: stops waiting for it at
+// once instead of at the end of the accept wait, then counts a connection
+// still queued unaccepted among launcher->connections.
+void StopLauncherNow(ScriptedLauncher *launcher);
+
+// Whether the launcher thread has seen the host close its end.
+bool LauncherSawHostClose(const ScriptedLauncher &launcher);
+
+// A connect of the test's own to a loopback port, started without waiting
+// and looked at later: pending, completed, or failed.
+enum ConnectProgress { ConnectPending, ConnectCompleted, ConnectFailed };
+bool BeginConnect(int port, SOCKET *client);
+ConnectProgress CheckConnect(SOCKET client);
 
 // ---- the host ---------------------------------------------------------------
 
