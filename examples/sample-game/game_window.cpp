@@ -69,12 +69,29 @@ void AttachToOwnerInput(HWND window) {
     if (ownerThread != 0 && ownerThread != ownThread) AttachThreadInput(ownThread, ownerThread, TRUE);
 }
 
+// An owned window stays above its owner on Windows whatever happens to the
+// owner. Wine keeps that order only for owned windows of the owner's own
+// process: activating the host (a click on its frame, a move) puts it over
+// the game. So the game lifts itself back over its owner without taking the
+// activation; on Windows the owner is never above it and this never acts.
+void KeepAboveOwner(HWND window) {
+    HWND owner = GetWindow(window, GW_OWNER);
+    if (!owner || !IsWindowVisible(window)) return;
+    for (HWND above = GetWindow(window, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
+        if (above == owner) {
+            SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            return;
+        }
+    }
+}
+
 void OnFrameTimer(HWND window) {
     AdvanceScene(scene, SecondsSinceLastFrame(), steer);
     ShowAgainWithOwner(window);
     AttachToOwnerInput(window);
+    KeepAboveOwner(window);
     // Nothing to draw while paused, hidden or minimised: the timer goes on
-    // only for the two checks above, which keeps the idle cost low.
+    // only for the checks above, which keeps the idle cost low.
     if (scene.paused || !IsWindowVisible(window) || IsIconic(window)) return;
     InvalidateRect(window, nullptr, FALSE);
 }
