@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps build test fuzz demo clean
+.PHONY: all deps build test fuzz demo package clean
 
 FUZZ_SECONDS ?= 150
 
@@ -27,6 +27,10 @@ fuzz: deps
 
 demo: build
 	scripts/with-wine.sh $(BUILD) scripts/demo.sh $(BUILD)
+
+# The release ZIP and the demo ZIP, under $(BUILD)/package/.
+package: build
+	python3 scripts/package.py $(BUILD) $(BUILD)/package
 
 clean:
 	rm -rf $(BUILD)

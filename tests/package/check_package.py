@@ -1,0 +1,69 @@
+#!/usr/bin/env python3
+"""Builds both release ZIPs from the build folder twice and checks them: the
+entries each must hold, the executables inside being x64 GUI images, and the
+same bytes from the same files.
+   usage: check_package.py BUILD_DIR"""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+EXPECTED = {
+    "GameHost.zip": ["GameHost/GameHost.exe", "GameHost/launcher.exe",
+                     "GameHost/README.txt", "GameHost/launcher-protocol.md"],
+    "GameHost-demo.zip": ["GameHost-demo/GameHost.exe", "GameHost-demo/launcher.exe",
+                          "GameHost-demo/Mirelune.dll", "GameHost-demo/README.txt"],
+}
+GUI, CONSOLE, AMD64 = 2, 3, 0x8664
+
+
+def pe_machine_and_subsystem(image):
+    if image[:2] != b"MZ":
+        return None
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    if image[pe:pe + 4] != b"PE\0\0":
+        return None
+    machine = struct.unpack_from("<H", image, pe + 4)[0]
+    magic = struct.unpack_from("<H", image, pe + 24)[0]
+    subsystem = struct.unpack_from("<H", image, pe + 24 + 68)[0]
+    return machine, magic, subsystem
+
+
+def build(build_dir, out):
+    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "package.py"), build_dir, out],
+                   check=True, stdout=subprocess.DEVNULL)
+
+
+def main():
+    build_dir = sys.argv[1]
+    failures = []
+    with tempfile.TemporaryDirectory() as first, tempfile.TemporaryDirectory() as second:
+        build(build_dir, first)
+        build(build_dir, second)
+        for name, entries in EXPECTED.items():
+            path = os.path.join(first, name)
+            with zipfile.ZipFile(path) as archive:
+                names = archive.namelist()
+                if names != entries:
+                    failures.append(f"{name}: entries {names}, expected {entries}")
+                    continue
+                for entry in names:
+                    if not entry.endswith((".exe", ".dll")):
+                        continue
+                    header = pe_machine_and_subsystem(archive.read(entry))
+                    wanted = (AMD64, 0x20B, CONSOLE if entry.endswith("launcher.exe") else GUI)
+                    if header != wanted:
+                        failures.append(f"{name}: {entry} is {header}, expected {wanted}")
+            if open(path, "rb").read() != open(os.path.join(second, name), "rb").read():
+                failures.append(f"{name}: two builds from the same files differ")
+    for failure in failures:
+        print("FAIL", failure)
+    print(f"{len(EXPECTED) * 2 - len(failures)} passed, {len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
