@@ -1,12 +1,31 @@
 /* Reading and rewriting TRNW.conf.  The file is read twice, once for the
- * size the window may use and once for the values to keep, then written back
- * with the version line. */
+ * size the window may use and once for the values to keep; the new content
+ * then goes to a file of its own beside it, which takes the old file's place
+ * only once it is whole, so that no failed write leaves the settings empty
+ * or cut. */
 #include "settings/settings_file.h"
 
+#include <windows.h>
+
+#include <io.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "settings/settings_lines.h"
 #include "startup/host_state.h"
+
+/* A fixed name beside the settings rather than a unique one: a crash
+ * between the write and the replace leaves a file whose origin is plain to
+ * see, and the next start simply writes over it. */
+static const char kNewFileSuffix[] = ".new";
+
+/* The truncating open that used to rewrite the file was refused for a
+ * read-only file, and on Windows also for a hidden or system one (an open
+ * that creates or truncates must repeat those attributes).  A replace does
+ * not ask, and root under Wine may write to any of them, so the attributes
+ * are looked at on their own. */
+static const DWORD kAttributesLeftAlone =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 /* Text mode on both sides: CR LF on disk, LF or CR LF read alike, and a
  * Ctrl-Z ends the file as the runtime's text mode has it. */
@@ -19,13 +38,61 @@ static void ReadSettingsPass(const char *path, void (*take)(const char *, Window
     fclose(file);
 }
 
-static void WriteSettings(const char *path, const WindowSize &kept) {
+/* A missing file is created.  A file someone holds open without write
+ * sharing was never rewritten, and the replace would not notice that:
+ * whether a rename over an open file is refused turns on the holder's
+ * delete sharing and the file system's rename rules, not on its write
+ * sharing. */
+static bool MayReplaceSettings(const char *path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if ((attributes & kAttributesLeftAlone) != 0) return false;
+    HANDLE probe = CreateFileA(path, GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(probe);
+    return true;
+}
+
+static bool NewFilePath(const char *path, char (&newPath)[MAX_PATH]) {
+    size_t used = strlen(path);
+    if (used + sizeof kNewFileSuffix > MAX_PATH) return false;
+    memcpy(newPath, path, used);
+    memcpy(newPath + used, kNewFileSuffix, sizeof kNewFileSuffix);
+    return true;
+}
+
+/* Every step is checked, the stream's error flag too: under Wine a write
+ * cut short by a full disk or a size limit shows in ferror and fclose while
+ * fflush still reports success.  _commit puts the data on the disk before
+ * the name is switched over, so that a power cut cannot leave the settings
+ * name on a file whose data never arrived. */
+static bool WriteSettingsFile(const char *path, const WindowSize &kept) {
     FILE *file = fopen(path, "w");
-    if (file == nullptr) return;
-    fprintf(file, "game_version=%s\n", hostState.gameVersion);
-    fprintf(file, "width=%d\n", kept.width);
-    fprintf(file, "height=%d\n", kept.height);
-    fclose(file);
+    if (file == nullptr) return false;
+    bool written = fprintf(file, "game_version=%s\n", hostState.gameVersion) >= 0;
+    written = written && fprintf(file, "width=%d\n", kept.width) >= 0;
+    written = written && fprintf(file, "height=%d\n", kept.height) >= 0;
+    written = written && fflush(file) == 0 && ferror(file) == 0;
+    written = written && _commit(_fileno(file)) == 0;
+    bool closed = fclose(file) == 0;
+    return written && closed;
+}
+
+/* The whole new file first, then the replace: until MoveFileExA succeeds
+ * the old file has not been touched, and after it the new one is complete.
+ * MOVEFILE_WRITE_THROUGH has the call return only once the replace itself
+ * is on the disk.  On any failure the new file goes and the old one stays. */
+static void WriteSettings(const char *path, const WindowSize &kept) {
+    if (!MayReplaceSettings(path)) return;
+    char newPath[MAX_PATH];
+    if (!NewFilePath(path, newPath)) return;
+    if (WriteSettingsFile(newPath, kept) &&
+        MoveFileExA(newPath, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return;
+    }
+    DeleteFileA(newPath);
 }
 
 void LoadWindowSettings() {
