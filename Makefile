@@ -25,8 +25,11 @@ test: build
 fuzz: deps
 	JOBS=$(JOBS) scripts/fuzz.sh $(FUZZ_SECONDS)
 
+# With a display of the user's own the windows are left to the user; without
+# one the tour runs on a virtual display and saves its screenshots.
 demo: build
-	scripts/with-wine.sh $(BUILD) scripts/demo.sh $(BUILD)
+	GAMEHOST_DEMO_INTERACTIVE=$$([ -n "$${DISPLAY:-}" ] && echo 1 || echo 0) \
+	  scripts/with-wine.sh $(BUILD) scripts/demo.sh $(BUILD)
 
 # The release ZIP and the demo ZIP, under $(BUILD)/package/.
 package: build
