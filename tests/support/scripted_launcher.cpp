@@ -72,6 +72,13 @@ static void ServeConnection(ScriptedLauncher *launcher, SOCKET peer) {
         break;
     case LauncherNeverAccepts:
         break;
+    case LauncherResets: {
+        // A zero linger time makes the close abort the connection: the
+        // host's pending receive then fails instead of seeing an orderly end.
+        linger hardClose = {1, 0};
+        setsockopt(peer, SOL_SOCKET, SO_LINGER, (const char *)&hardClose, sizeof hardClose);
+        break;
+    }
     }
     closesocket(peer);
 }

@@ -94,6 +94,7 @@ enum LauncherAction {
     LauncherClosesSilently,  // reads the token and closes without a word
     LauncherHangs,         // reads the token and never answers
     LauncherNeverAccepts,  // its backlog is full, so connecting hangs
+    LauncherResets,        // reads the token and resets the connection (RST)
 };
 
 struct LauncherScript {
