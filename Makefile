@@ -2,7 +2,9 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps build test demo clean
+.PHONY: all deps build test fuzz demo clean
+
+FUZZ_SECONDS ?= 150
 
 all: build
 
@@ -17,6 +19,11 @@ build: deps $(BUILD)/CMakeCache.txt
 
 test: build
 	scripts/with-wine.sh $(BUILD) ctest --test-dir $(BUILD) -j $(JOBS) --output-on-failure --timeout 300
+	JOBS=$(JOBS) scripts/fuzz.sh 5
+
+# The text logic under libFuzzer with sanitizers, natively (about 10 minutes).
+fuzz: deps
+	JOBS=$(JOBS) scripts/fuzz.sh $(FUZZ_SECONDS)
 
 demo: build
 	scripts/with-wine.sh $(BUILD) scripts/demo.sh $(BUILD)
