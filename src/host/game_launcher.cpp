@@ -80,13 +80,22 @@ HWND FindGameWindow(DWORD processId) {
     return nullptr;
 }
 
+/* Adoption changes the game window's owner and style, which waits on the
+ * game's own thread; a game that has stopped reading its messages would hold
+ * the host's main thread there for ever.  Such a window is not handed over
+ * while the system counts it as hung, which it can tell without sending it
+ * anything. */
+static bool GameWindowAnswers(HWND window) {
+    return !IsHungAppWindow(window);
+}
+
 static HWND SearchForGameWindow() {
     for (int poll = 0; poll < kMaximumPolls; poll++) {
         Sleep(kPollIntervalMs);
         DWORD processId = GameProcessId();
         if (processId == 0) return nullptr;
         HWND found = FindGameWindow(processId);
-        if (found != nullptr) return found;
+        if (found != nullptr && GameWindowAnswers(found)) return found;
     }
     return nullptr;
 }

@@ -99,49 +99,32 @@ bool GameFitsHost(Tour *tour, std::string *detail) {
     return EqualRect(&client, &game) != 0;
 }
 
-// A screenshot of the host window's screen area as a 24-bit BMP.
+// A screenshot of the host window's screen area.  Under Wine a screen DC
+// does not hold the windows of other processes, so the picture is taken on
+// the display's side: the tour leaves NAME.want with the area to take, and
+// the demo script answers with NAME.png and removes the request.
 bool SaveScreenshot(Tour *tour, const char *name) {
     RECT r;
     GetWindowRect(tour->host, &r);
-    int width = r.right - r.left, height = r.bottom - r.top;
-    if (IsIconic(tour->host)) {
-        // A minimised host has nothing on screen but the desktop; show it.
+    if (IsIconic(tour->host))
         r = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-        width = r.right;
-        height = r.bottom;
+    int left = r.left < 0 ? 0 : r.left, top = r.top < 0 ? 0 : r.top;
+    int right = r.right > GetSystemMetrics(SM_CXSCREEN) ? GetSystemMetrics(SM_CXSCREEN) : r.right;
+    int bottom = r.bottom > GetSystemMetrics(SM_CYSCREEN) ? GetSystemMetrics(SM_CYSCREEN) : r.bottom;
+    std::string request = tour->folder + name + ".want";
+    FILE *out = fopen(request.c_str(), "w");
+    if (out == nullptr) return false;
+    fprintf(out, "%d %d %d %d\n", left, top, right - left, bottom - top);
+    fclose(out);
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(request.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount() - start > 15000) {
+            DeleteFileA(request.c_str());
+            return false;
+        }
+        Sleep(50);
     }
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void *bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
-    DWORD rowBytes = ((DWORD)width * 3 + 3) & ~3u;
-    DWORD imageBytes = rowBytes * (DWORD)height;
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + imageBytes;
-    std::string path = tour->folder + name + ".bmp";
-    FILE *out = fopen(path.c_str(), "wb");
-    bool ok = out != nullptr;
-    if (ok) {
-        fwrite(&file, sizeof file, 1, out);
-        fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out);
-        fwrite(bits, imageBytes, 1, out);
-        fclose(out);
-    }
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
+    return GetFileAttributesA((tour->folder + name + ".png").c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void Stage(Tour *tour, const char *name, void (*act)(HWND)) {
@@ -223,6 +206,7 @@ int main(int argc, char **argv) {
                 Stage(&tour, "4-maximised", MaximiseHost);
                 Stage(&tour, "5-minimised", MinimiseHost);
                 Stage(&tour, "6-restored", RestoreHost);
+                Stage(&tour, "7-restored-again", RestoreHost);
             }
         }
         if (!stay) PostMessageA(tour.host, WM_CLOSE, 0, 0);
