@@ -39,4 +39,10 @@ if [ ! -f "$WINEPREFIX/.gamehost-ready" ]; then
   touch "$WINEPREFIX/.gamehost-ready"
 fi
 
+# The wine server and the prefix's system processes outlive the program that
+# starts them and keep its standard output: started here, on /dev/null, they
+# cannot hold a test's output pipe (and so the test) open until the very end.
+/usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null || true
+"$wine" cmd /c exit >/dev/null 2>&1 </dev/null || true
+
 "$@"

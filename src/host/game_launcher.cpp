@@ -38,7 +38,7 @@ static bool StartGameProcess(char *application, const char *directory, HANDLE *o
         if (!started) hostState.gameProcess = PROCESS_INFORMATION{};
     }
     if (started && !DuplicateHandle(GetCurrentProcess(), hostState.gameProcess.hProcess,
-                                    GetCurrentProcess(), ownHandle, SYNCHRONIZE, FALSE, 0))
+                                    GetCurrentProcess(), ownHandle, 0, FALSE, DUPLICATE_SAME_ACCESS))
         *ownHandle = nullptr;
     ReleaseSRWLockExclusive(&gameProcessLock);
     return started;
@@ -82,11 +82,14 @@ HWND FindGameWindow(DWORD processId) {
 
 /* Adoption changes the game window's owner and style, which waits on the
  * game's own thread; a game that has stopped reading its messages would hold
- * the host's main thread there for ever.  Such a window is not handed over
- * while the system counts it as hung, which it can tell without sending it
- * anything. */
+ * the host's main thread there for ever.  So the window is handed over only
+ * once it has answered a message, and this thread is the one that waits.
+ * The system's own hung mark comes first: it costs no wait. */
 static bool GameWindowAnswers(HWND window) {
-    return !IsHungAppWindow(window);
+    if (IsHungAppWindow(window)) return false;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
+                               kPollIntervalMs, &ignored) != 0;
 }
 
 static HWND SearchForGameWindow() {
