@@ -4,6 +4,8 @@
 #include "host/host_window.h"
 
 #include "host/game_contract.h"
+#include "host/game_launcher.h"
+#include "host/game_window.h"
 #include "settings/settings_lines.h"
 #include "startup/host_state.h"
 
@@ -46,17 +48,15 @@ bool CreateHostWindow(HINSTANCE instance, int showCommand) {
 }
 
 static void OnHostCreate(HWND window) {
+    /* The launcher thread owns its box by this handle and posts to it, so it
+     * is stored before the thread exists. */
     hostState.hostWindow = window;
+    HANDLE thread = CreateThread(nullptr, 0, GameLauncherThread, nullptr, 0, nullptr);
+    if (thread != nullptr) CloseHandle(thread);
 }
 
 static void OnHostClose(HWND window) {
-    PROCESS_INFORMATION &game = hostState.gameProcess;
-    if (game.hProcess != nullptr) {
-        TerminateProcess(game.hProcess, 0);
-        CloseHandle(game.hThread);
-        CloseHandle(game.hProcess);
-        game = PROCESS_INFORMATION{};
-    }
+    EndGameProcess();
     DestroyWindow(window);
 }
 
@@ -74,6 +74,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         PostQuitMessage(0);
         return 0;
     case WM_SIZE:
+        OnHostSize(window, wParam);
         return 0;
     case WM_CLOSE:
         OnHostClose(window);
@@ -84,10 +85,13 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_WINDOWPOSCHANGED:
         /* Never passed on: the system would derive WM_SIZE and WM_MOVE from
          * it, and the game window follows the host from here instead. */
+        OnHostPositionChanged(window);
         return 0;
     case WM_LBUTTONDOWN:
+        FocusGameWindow();
         return 0;
     case WM_GAME_WINDOW_FOUND:
+        AdoptGameWindow(window, (HWND)wParam);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

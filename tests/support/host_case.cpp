@@ -7,6 +7,12 @@ bool PrepareHostFolder(const std::string &name, HostCase *hostCase) {
     return CopyFromBin("GameHost.exe", hostCase->folder, "GameHost.exe");
 }
 
+bool PrepareHostFolderWithIdleGame(const std::string &name, HostCase *hostCase) {
+    return PrepareHostFolder(name, hostCase) &&
+           CopyFromBin("fixture_game.exe", hostCase->folder, "Mirelune.dll") &&
+           WriteFileBytes(hostCase->folder + "fixture-game.txt", "no_window=1\n");
+}
+
 bool StartHost(HostCase *hostCase, const std::string &arguments, int showCommand) {
     std::string exe = hostCase->folder + "GameHost.exe";
     return StartProcess(exe, "\"" + exe + "\" " + arguments, hostCase->folder, showCommand,

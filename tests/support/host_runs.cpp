@@ -3,7 +3,7 @@
 
 bool PrepareHostRun(const std::string &label, HostRun *run) {
     run->label = label;
-    return PrepareHostFolder(CurrentTestName() + "." + label, &run->hostCase);
+    return PrepareHostFolderWithIdleGame(CurrentTestName() + "." + label, &run->hostCase);
 }
 
 bool StartHostRun(HostRun *run, int showCommand, const LauncherScript &script) {

@@ -13,7 +13,7 @@ LaunchCase::~LaunchCase() {
 
 bool PrepareLaunchCase(const std::string &label, LaunchCase *launchCase) {
     launchCase->label = label;
-    return PrepareHostFolder(CurrentTestName() + "." + label, &launchCase->hostCase);
+    return PrepareHostFolderWithIdleGame(CurrentTestName() + "." + label, &launchCase->hostCase);
 }
 
 bool StartCaseLauncher(const LauncherScript &script, LaunchCase *launchCase) {

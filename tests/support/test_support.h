@@ -154,6 +154,11 @@ struct HostCase {
 };
 
 bool PrepareHostFolder(const std::string &name, HostCase *hostCase);
+
+// The same with a game that starts and never shows a window: the host then
+// stays as it opened, with no game box over it, for the tests of the host
+// itself.
+bool PrepareHostFolderWithIdleGame(const std::string &name, HostCase *hostCase);
 bool StartHost(HostCase *hostCase, const std::string &arguments, int showCommand = -1);
 
 // The host window, once the host shows it.
