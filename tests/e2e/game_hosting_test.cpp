@@ -611,6 +611,16 @@ const CloseMoment kCloseMoments[] = {
     {"plain", "", GameWindow, 0},          {"plain", "", GameWindow, 40},       {"plain", "", GameWindow, 100},
     {"delayed", kDelayed, GameWindow, 0},  {"delayed", kDelayed, GameWindow, 60}, {"plain", "", GameAdopted, 0},
     {"plain", "", GameAdopted, 150},       {"splash", kSplash, GameAdopted, 0}, {"delayed", kDelayed, GameAdopted, 0},
+    // Denser over the launcher thread's first moments, where the game's
+    // start and the close race each other.
+    {"plain", "", HostWindowMade, 1},      {"plain", "", HostWindowMade, 2},    {"plain", "", HostWindowMade, 3},
+    {"plain", "", HostWindowMade, 7},      {"plain", "", HostWindowMade, 15},   {"plain", "", HostWindowMade, 25},
+    {"plain", "", HostWindowMade, 30},     {"plain", "", HostWindowMade, 40},   {"plain", "", HostWindowMade, 60},
+    {"plain", "", HostWindowMade, 70},     {"plain", "", HostWindowMade, 90},   {"plain", "", HostWindowMade, 100},
+    {"plain", "", HostWindowMade, 140},    {"plain", "", HostWindowMade, 160},  {"plain", "", HostWindowMade, 200},
+    {"plain", "", HostWindowMade, 220},    {"plain", "", HostWindowMade, 300},  {"plain", "", HostWindowMade, 400},
+    {"plain", "", GameStarted, 20},        {"plain", "", GameStarted, 100},     {"plain", "", GameStarted, 250},
+    {"splash", kSplash, GameWindow, 10},   {"delayed", kDelayed, GameStarted, 30}, {"plain", "", GameWindow, 20},
 };
 
 const char *const kAnchorNames[] = {"host_window", "game_started", "game_window", "adopted"};
