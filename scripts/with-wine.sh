@@ -44,5 +44,12 @@ fi
 # cannot hold a test's output pipe (and so the test) open until the very end.
 /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null || true
 "$wine" cmd /c exit >/dev/null 2>&1 </dev/null || true
+# The server closes the virtual desktop a moment after the last program on it
+# ends, and a program starting in that moment cannot create a window; the
+# keeper stays on it until the prefix's processes are ended on exit.
+if [ -f "$build/bin/desktop_keeper.exe" ]; then
+  "$wine" "$build/bin/desktop_keeper.exe" >/dev/null 2>&1 </dev/null &
+  sleep 1
+fi
 
 "$@"
