@@ -10,6 +10,7 @@ host=$2
 launcher=$3
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
+. "$(dirname "$0")/pe_checks.sh"
 
 # "dll function" pairs, lower-case DLL names, from the import tables.
 imported_functions() {
@@ -22,21 +23,11 @@ imported_functions() {
 launcher_headers=$("$objdump" -p "$launcher") || { echo "FAIL: $objdump -p $launcher"; exit 1; }
 echo "$launcher_headers" | grep -Eq '^Magic[[:space:]]+020b[[:space:]]+\(PE32\+\)' ||
   fail "launcher.exe is not PE32+"
-for flag in DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT; do
-  echo "$launcher_headers" | sed -n '/^DllCharacteristics/,/^SizeOfStackReserve/p' |
-    grep -qw "$flag" || fail "launcher.exe: DllCharacteristics lack $flag"
-done
-
-# A static build carries its C++ runtime inside; bcrypt gives the tokens.
-allowed=' kernel32.dll user32.dll ws2_32.dll msvcrt.dll advapi32.dll bcrypt.dll '
-launcher_dlls=$(echo "$launcher_headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
-[ -n "$launcher_dlls" ] || fail "launcher.exe: no import table found"
-for dll in $launcher_dlls; do
-  case "$allowed" in
-    *" $dll "*) ;;
-    *) fail "launcher.exe imports $dll, which is not a Windows system DLL of the allowed set" ;;
-  esac
-done
+check_hardened launcher.exe "$launcher_headers"
+# bcrypt gives the tokens.
+check_imports_within launcher.exe "$launcher_headers" \
+  ' kernel32.dll user32.dll ws2_32.dll msvcrt.dll advapi32.dll bcrypt.dll '
+launcher_dlls=$(imported_dlls "$launcher_headers")
 launcher_functions=$(imported_functions "$launcher")
 echo "$launcher_functions" | grep -qx 'bcrypt.dll BCryptGenRandom' ||
   fail "launcher.exe does not import BCryptGenRandom from bcrypt.dll"
@@ -46,8 +37,8 @@ for weak in rand srand; do
 done
 
 # The host: no networking library besides ws2_32.
-host_dlls=$("$objdump" -p "$host" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z') ||
-  { echo "FAIL: $objdump -p $host"; exit 1; }
+host_headers=$("$objdump" -p "$host") || { echo "FAIL: $objdump -p $host"; exit 1; }
+host_dlls=$(imported_dlls "$host_headers")
 [ -n "$host_dlls" ] || fail "GameHost.exe: no import table found"
 for dll in $host_dlls; do
   case "$dll" in

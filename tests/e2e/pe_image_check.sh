@@ -9,6 +9,7 @@ objdump=$1
 image=$2
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
+. "$(dirname "$0")/pe_checks.sh"
 
 headers=$("$objdump" -p "$image") || { echo "FAIL: $objdump -p $image"; exit 1; }
 format=$("$objdump" -f "$image") || { echo "FAIL: $objdump -f $image"; exit 1; }
@@ -19,23 +20,10 @@ echo "$headers" | grep -Eq '^Magic[[:space:]]+020b[[:space:]]+\(PE32\+\)' || fai
 echo "$headers" | grep -Eq '^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows GUI\)' ||
   fail "subsystem is not Windows GUI (2)"
 
-# objdump lists the DllCharacteristics flags one per line after the value.
-for flag in DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT; do
-  echo "$headers" | sed -n '/^DllCharacteristics/,/^SizeOfStackReserve/p' | grep -qw "$flag" ||
-    fail "DllCharacteristics lack $flag"
-done
-
-# Windows system DLLs only: a static build carries its C++ runtime, its
-# libgcc and its threads inside the image.
-allowed=' kernel32.dll user32.dll gdi32.dll ws2_32.dll msvcrt.dll advapi32.dll '
-imports=$(echo "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z')
-[ -n "$imports" ] || fail "no import table found"
-for dll in $imports; do
-  case "$allowed" in
-    *" $dll "*) ;;
-    *) fail "imports $dll, which is not a Windows system DLL of the allowed set" ;;
-  esac
-done
+check_hardened GameHost.exe "$headers"
+check_imports_within GameHost.exe "$headers" \
+  ' kernel32.dll user32.dll gdi32.dll ws2_32.dll msvcrt.dll advapi32.dll '
+imports=$(imported_dlls "$headers")
 echo "$imports" | grep -q '^kernel32.dll$' || fail "does not import KERNEL32.dll"
 
 if [ $failed -ne 0 ]; then
