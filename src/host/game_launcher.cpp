@@ -111,7 +111,7 @@ DWORD WINAPI GameLauncherThread(LPVOID) {
     /* A folder too long for the path buffers cannot hold a startable game;
      * it is treated like a missing one. */
     bool started = ModuleDirectory(directory) &&
-                   PathBesideModule(hostState.gameImageName, application) &&
+                   JoinPath(directory, hostState.gameImageName, application) &&
                    StartGameProcess(application, directory, &game, &closing);
     if (!started) {
         if (!closing)

@@ -18,11 +18,16 @@ bool ModuleDirectory(char (&directory)[MAX_PATH]) {
     return true;
 }
 
-bool PathBesideModule(const char *fileName, char (&path)[MAX_PATH]) {
-    if (!ModuleDirectory(path)) return false;
-    size_t used = strlen(path);
+bool JoinPath(const char *directory, const char *fileName, char (&path)[MAX_PATH]) {
+    size_t used = strlen(directory);
     size_t needed = strlen(fileName);
     if (used + needed >= MAX_PATH) return false;
+    memmove(path, directory, used);
     memcpy(path + used, fileName, needed + 1);
     return true;
+}
+
+bool PathBesideModule(const char *fileName, char (&path)[MAX_PATH]) {
+    char directory[MAX_PATH];
+    return ModuleDirectory(directory) && JoinPath(directory, fileName, path);
 }

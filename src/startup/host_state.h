@@ -30,6 +30,9 @@ extern HostState hostState;
  * name some other folder. */
 bool ModuleDirectory(char (&directory)[MAX_PATH]);
 
+/* directory followed by fileName; false when it does not fit. */
+bool JoinPath(const char *directory, const char *fileName, char (&path)[MAX_PATH]);
+
 /* ModuleDirectory followed by fileName; false when it does not fit. */
 bool PathBesideModule(const char *fileName, char (&path)[MAX_PATH]);
 
