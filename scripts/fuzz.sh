@@ -36,9 +36,10 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 status=0
 for target in $targets; do
   # A settings line may be far longer than the 255 bytes read at a time, and
-  # its later pieces are judged as lines of their own.
+  # its later pieces are judged as lines of their own; a token word may be
+  # longer than the 32 KiB token buffer.
   case "$target" in
-    settings_lines) max_len=70000 ;;
+    settings_lines|command_line) max_len=70000 ;;
     *) max_len=4096 ;;
   esac
   # libFuzzer adds what it finds to the first corpus folder: a copy, so the

@@ -59,7 +59,7 @@ static int ReceiveWithin(SOCKET sock, char *buffer, int size, long seconds) {
     return recv(sock, buffer, size, 0);
 }
 
-bool VerifyLauncherToken(const std::string &token, int port) {
+bool VerifyLauncherToken(const char *token, size_t tokenLength, int port) {
     WSADATA wsaData;
     if (WSAStartup(MAKEWORD(2, 2), &wsaData) != 0) {
         ShowAuthBox("WSAStartup failed!");
@@ -82,7 +82,7 @@ bool VerifyLauncherToken(const std::string &token, int port) {
         WSACleanup();
         return false;
     }
-    send(sock, token.data(), (int)token.size(), 0);
+    send(sock, token, (int)tokenLength, 0);
 
     char reply[kReplyBufferSize] = {};
     int received = ReceiveWithin(sock, reply, kReplyBufferSize - 1, kReplySeconds);

@@ -3,10 +3,10 @@
 #ifndef GAMEHOST_HANDSHAKE_H
 #define GAMEHOST_HANDSHAKE_H
 
-#include <string>
+#include <stddef.h>
 
 /* True only when the Launcher answered with the acceptance word.  Every
  * false result has shown its box by the time the call returns. */
-bool VerifyLauncherToken(const std::string &token, int port);
+bool VerifyLauncherToken(const char *token, size_t tokenLength, int port);
 
 #endif

@@ -5,6 +5,7 @@
 #include <string.h>
 
 HostState hostState;
+LaunchToken launchToken;
 
 bool ModuleDirectory(char (&directory)[MAX_PATH]) {
     DWORD length = GetModuleFileNameA(nullptr, directory, MAX_PATH);

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include <string>
+#include "startup/launch_words.h"
 
 struct HostState {
     const char *gameVersion = "1.0.0.2";
@@ -16,7 +16,6 @@ struct HostState {
     const char *gameImageName = "Mirelune.dll";
     const char *windowClassName = "TRNWGameClass";
     const char *windowTitle = "Tarnwick";
-    std::string launchToken;
     HWND hostWindow = nullptr;
     HWND gameWindow = nullptr;
     PROCESS_INFORMATION gameProcess = {};
@@ -24,6 +23,11 @@ struct HostState {
 };
 
 extern HostState hostState;
+
+/* The launch token from the command line.  Apart from HostState, whose
+ * initial values put it in the image's initialised data, so that these
+ * 32 KiB stay zero-filled memory instead of bytes of the file. */
+extern LaunchToken launchToken;
 
 /* The folder of the running executable with its trailing backslash.  False
  * when the program's own path does not fit in the buffer: a cut path would

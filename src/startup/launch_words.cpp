@@ -1,6 +1,8 @@
 /* Command-line splitting for the launch token and the handshake port. */
 #include "startup/launch_words.h"
 
+#include <string.h>
+
 #include "startup/saturated_int.h"
 
 const char *SkipProgramName(const char *commandLine) {
@@ -16,22 +18,27 @@ const char *SkipProgramName(const char *commandLine) {
     return (const char *)p;
 }
 
-/* The next space-separated word at or after *cursor; empty at the end. */
-static std::string NextWord(const char **cursor) {
+/* The next space-separated word at or after *cursor, as its start and
+ * length; a length of 0 at the end. */
+static const char *NextWord(const char **cursor, size_t *length) {
     const char *p = *cursor;
     while (*p == ' ') p++;
     const char *start = p;
     while (*p != '\0' && *p != ' ') p++;
     *cursor = p;
-    return std::string(start, p);
+    *length = (size_t)(p - start);
+    return start;
 }
 
-bool SplitLaunchWords(const char *arguments, std::string *token, int *port) {
+bool SplitLaunchWords(const char *arguments, LaunchToken *token, int *port) {
     const char *cursor = arguments;
-    std::string first = NextWord(&cursor);
-    std::string second = NextWord(&cursor);
-    if (second.empty()) return false;
-    *token = first;
-    ReadSaturatedInt(second.c_str(), port);
+    size_t firstLength = 0;
+    size_t secondLength = 0;
+    const char *first = NextWord(&cursor, &firstLength);
+    const char *second = NextWord(&cursor, &secondLength);
+    if (secondLength == 0 || firstLength > kLaunchTokenCapacity) return false;
+    memcpy(token->bytes, first, firstLength);
+    token->length = firstLength;
+    ReadSaturatedIntWithin(second, secondLength, port);
     return true;
 }

@@ -2,17 +2,19 @@
 #include "startup/saturated_int.h"
 
 #include <stdint.h>
+#include <string.h>
 
 /* The C locale's isspace set, spelled out so that no locale can widen it. */
 static bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool ReadSaturatedInt(const char *text, int *value) {
+bool ReadSaturatedIntWithin(const char *text, size_t length, int *value) {
     const char *p = text;
-    while (IsBlank(*p)) p++;
+    const char *end = text + length;
+    while (p < end && IsBlank(*p)) p++;
     bool negative = false;
-    if (*p == '+' || *p == '-') {
+    if (p < end && (*p == '+' || *p == '-')) {
         negative = *p == '-';
         p++;
     }
@@ -21,11 +23,15 @@ bool ReadSaturatedInt(const char *text, int *value) {
     const int64_t limit = negative ? -(int64_t)INT32_MIN : (int64_t)INT32_MAX;
     int64_t magnitude = 0;
     bool anyDigit = false;
-    for (; *p >= '0' && *p <= '9'; p++) {
+    for (; p < end && *p >= '0' && *p <= '9'; p++) {
         anyDigit = true;
         if (magnitude <= limit) magnitude = magnitude * 10 + (*p - '0');
     }
     if (magnitude > limit) magnitude = limit;
     *value = (int)(negative ? -magnitude : magnitude);
     return anyDigit;
+}
+
+bool ReadSaturatedInt(const char *text, int *value) {
+    return ReadSaturatedIntWithin(text, strlen(text), value);
 }

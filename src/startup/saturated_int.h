@@ -5,8 +5,13 @@
 #ifndef GAMEHOST_SATURATED_INT_H
 #define GAMEHOST_SATURATED_INT_H
 
+#include <stddef.h>
+
 /* Stores the value (0 when there are no digits) and returns whether at
  * least one digit was read. */
 bool ReadSaturatedInt(const char *text, int *value);
+
+/* The same for the first length bytes of text, which need not end there. */
+bool ReadSaturatedIntWithin(const char *text, size_t length, int *value);
 
 #endif

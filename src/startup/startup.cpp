@@ -13,12 +13,7 @@ static const char kRefusalText[] =
     "Game phai duoc khoi dong tu Launcher!\nVui long mo Launcher de choi.";
 
 void ParseLaunchArguments(const char *commandLine) {
-    std::string token;
-    int port = 0;
-    if (SplitLaunchWords(commandLine, &token, &port)) {
-        hostState.launchToken = token;
-        hostState.handshakePort = port;
-    }
+    SplitLaunchWords(commandLine, &launchToken, &hostState.handshakePort);
 }
 
 static int RunMessageLoop() {
@@ -36,11 +31,11 @@ static int RunMessageLoop() {
 
 int RunHost(HINSTANCE instance, const char *commandLine, int showCommand) {
     if (commandLine != nullptr && commandLine[0] != '\0') ParseLaunchArguments(commandLine);
-    if (hostState.launchToken.empty() || hostState.handshakePort <= 0) {
+    if (launchToken.length == 0 || hostState.handshakePort <= 0) {
         MessageBoxA(nullptr, kRefusalText, "Loi", MB_ICONERROR | MB_OK);
         return 1;
     }
-    if (!VerifyLauncherToken(hostState.launchToken, hostState.handshakePort)) return 1;
+    if (!VerifyLauncherToken(launchToken.bytes, launchToken.length, hostState.handshakePort)) return 1;
     LoadWindowSettings();
     if (!CreateHostWindow(instance, showCommand)) return 1;
     return RunMessageLoop();

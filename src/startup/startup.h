@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-/* Fills HostState.launchToken and HostState.handshakePort from the
+/* Fills launchToken and HostState.handshakePort from the
  * arguments; with fewer than two words both keep their initial values. */
 void ParseLaunchArguments(const char *commandLine);
 

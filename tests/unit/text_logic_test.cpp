@@ -46,6 +46,7 @@ TEST(SplitLaunchWords, SplitsAtSpacesOnly) {
         {"\"tok\" 5000", true, "\"tok\"", 5000},  // quotes stay in the word
         {"a\\\"b 7", true, "a\\\"b", 7},
         {"tok\t5000", false, "", 0},  // a tab does not separate
+        {"tok \t 5000", true, "tok", 0},  // the port word ends at its space
         {"tok 12ab", true, "tok", 12},
         {"tok abc", true, "tok", 0},
         {"tok -5", true, "tok", -5},
@@ -57,11 +58,31 @@ TEST(SplitLaunchWords, SplitsAtSpacesOnly) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments);
-        std::string token;
+        static LaunchToken token;
+        token.length = 0;
         int port = 0;
         EXPECT_EQ(c.split, SplitLaunchWords(c.arguments, &token, &port));
-        EXPECT_EQ(c.token, token);
+        EXPECT_EQ(c.token, std::string(token.bytes, token.length));
         EXPECT_EQ(c.port, port);
+    }
+}
+
+// The longest token a command line can carry fits byte for byte; a longer
+// word, which only a caller other than the system can hand over, is refused
+// rather than cut.
+TEST(SplitLaunchWords, TakesTokensUpToTheBufferAndRefusesLonger) {
+    for (size_t length : {kLaunchTokenCapacity - 1, kLaunchTokenCapacity, kLaunchTokenCapacity + 1}) {
+        SCOPED_TRACE(length);
+        std::string word(length, 'x');
+        word[length - 1] = '\xff';
+        std::string arguments = word + " 5000";
+        static LaunchToken token;
+        token.length = 0;
+        int port = 0;
+        bool fits = length <= kLaunchTokenCapacity;
+        EXPECT_EQ(fits, SplitLaunchWords(arguments.c_str(), &token, &port));
+        EXPECT_EQ(fits ? word : std::string(), std::string(token.bytes, token.length));
+        EXPECT_EQ(fits ? 5000 : 0, port);
     }
 }
 
