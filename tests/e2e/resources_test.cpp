@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 
+#include "image_under_test.h"
 #include "test_support.h"
 
 namespace {
@@ -31,7 +32,7 @@ struct IconGroupEntry {
 struct HostImage {
     HMODULE module = nullptr;
     HostImage() {
-        module = LoadLibraryExA((BinDirectory() + "GameHost.exe").c_str(), nullptr,
+        module = LoadLibraryExA(ImageUnderTest("GameHost.exe").c_str(), nullptr,
                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     }
     ~HostImage() {

@@ -53,7 +53,8 @@ case $mode in
     ;;
   size-limit)
     command -v prlimit >/dev/null 2>&1 || { echo "SKIP: no prlimit"; exit $skip; }
-    folder="$(dirname "$test_exe")/cases/SettingsRewrite.FailedWrite.size-limit"
+    # One folder per build under test (GAMEHOST_IMAGE), which may run at once.
+    folder="$(dirname "$test_exe")/cases/SettingsRewrite.FailedWrite.size-limit.${GAMEHOST_IMAGE:-mingw}"
     rm -rf "$folder"
     mkdir -p "$folder"
     ;;

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "image_under_test.h"
+
 namespace {
 
 // Far beyond a normal run (a few seconds), and beyond the launcher's own
@@ -243,7 +245,7 @@ TEST(LauncherHandshake, AcceptsTheTokenOnceAndRefusesEverythingElse) {
         for (const std::string &request : c.requests) script += "send " + request + "\n";
         script += "exit " + std::to_string(c.hostExitCode) + "\n";
         std::string host = PlaceFakeHost(folder, "fake_host.exe", script);
-        launchers.push_back(StartLauncher(folder, BinFolder() + "launcher.exe", host));
+        launchers.push_back(StartLauncher(folder, ImageUnderTest("launcher.exe"), host));
     }
     for (size_t i = 0; i < launchers.size(); i++) {
         const Case &c = cases[i];
@@ -264,7 +266,7 @@ TEST(LauncherStart, GivesEachHostAFreshTokenAndThePortInTheHostsFolder) {
     // Once with the default host beside the launcher, once with a path.
     std::string besideFolder = CaseFolder("start_default_host");
     std::string launcherCopy = besideFolder + "\\launcher.exe";
-    ASSERT_TRUE(CopyFileA((BinFolder() + "launcher.exe").c_str(), launcherCopy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((ImageUnderTest("launcher.exe")).c_str(), launcherCopy.c_str(), FALSE));
     std::string defaultHost = PlaceFakeHost(besideFolder, "GameHost.exe", "send right\nexit 0\n");
     std::string namedFolder = CaseFolder("start_named_host");
     std::string namedHost = PlaceFakeHost(namedFolder, "fake_host.exe", "send right\nexit 0\n");
@@ -274,7 +276,7 @@ TEST(LauncherStart, GivesEachHostAFreshTokenAndThePortInTheHostsFolder) {
         std::unique_ptr<LauncherProcess> launcher;
     } starts[] = {
         {besideFolder, defaultHost, StartLauncher(besideFolder, launcherCopy, "")},
-        {namedFolder, namedHost, StartLauncher(namedFolder, BinFolder() + "launcher.exe",
+        {namedFolder, namedHost, StartLauncher(namedFolder, ImageUnderTest("launcher.exe"),
                                                 namedHost)},
     };
     std::vector<std::string> tokens;
@@ -302,7 +304,7 @@ TEST(LauncherStart, GivesEachHostAFreshTokenAndThePortInTheHostsFolder) {
 TEST(LauncherListener, ListensOnTheLoopbackAddressOnly) {
     std::string folder = CaseFolder("listener_loopback_only");
     std::string host = PlaceFakeHost(folder, "fake_host.exe", "probe\nsend right\nexit 0\n");
-    auto launcher = StartLauncher(folder, BinFolder() + "launcher.exe", host);
+    auto launcher = StartLauncher(folder, ImageUnderTest("launcher.exe"), host);
     LauncherRun run = FinishLauncher(*launcher);
     ASSERT_TRUE(run.ended);
     EXPECT_EQ("127.0.0.1:" + Reported(run, "port"), Reported(run, "peer0"));
@@ -315,7 +317,7 @@ TEST(LauncherListener, ListensOnTheLoopbackAddressOnly) {
 
 TEST(LauncherStart, EndsWithItsOwnCodeWhenTheHostCannotStart) {
     std::string folder = CaseFolder("start_missing_host");
-    auto launcher = StartLauncher(folder, BinFolder() + "launcher.exe", folder + "\\missing.exe");
+    auto launcher = StartLauncher(folder, ImageUnderTest("launcher.exe"), folder + "\\missing.exe");
     LauncherRun run = FinishLauncher(*launcher);
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(2u, run.exitCode);

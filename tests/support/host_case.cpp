@@ -1,10 +1,12 @@
 // The host under test: its own folder with GameHost.exe, started with the
 // arguments a case gives.
+#include "image_under_test.h"
 #include "test_support.h"
 
 bool PrepareHostFolder(const std::string &name, HostCase *hostCase) {
     hostCase->folder = MakeCaseFolder(name);
-    return CopyFromBin("GameHost.exe", hostCase->folder, "GameHost.exe");
+    return CopyFileA(ImageUnderTest("GameHost.exe").c_str(),
+                     (hostCase->folder + "GameHost.exe").c_str(), FALSE) != 0;
 }
 
 bool PrepareHostFolderWithIdleGame(const std::string &name, HostCase *hostCase) {
