@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, and only those
 # that are missing; quick when everything is there.
 set -eu
-packages="cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb googletest python3 zip clang libclang-rt-dev x11-apps"
+packages="cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb googletest python3 zip clang libclang-rt-dev x11-apps lld llvm libwine-dev"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

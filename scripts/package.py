@@ -5,7 +5,12 @@ give the same archive bytes.
    usage: package.py BUILD_DIR OUT_DIR
 Writes OUT_DIR/GameHost.zip (what a Launcher team installs beside its game)
 and OUT_DIR/GameHost-demo.zip (the same with the sample game as Mirelune.dll,
-ready to run on Windows: launcher.exe starts it all)."""
+ready to run on Windows: launcher.exe starts it all).
+
+Both ship the MinGW build of GameHost.exe and launcher.exe from BUILD_DIR/bin
+(over msvcrt.dll, which every Windows has), not the clang build over
+ucrtbase.dll in BUILD_DIR/bin/msvc (Windows 10 on, or 7 and 8.1 with the
+Universal C Runtime update); packaging/README.txt tells the user why."""
 import os
 import sys
 import zipfile

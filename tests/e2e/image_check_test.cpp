@@ -18,9 +18,17 @@ const uint16_t kHardened = IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA |
                            IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE |
                            IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
 
-// The C runtime each build is linked against: MinGW's static runtime sits
-// on msvcrt.dll, the clang (MSVC mode) build on ucrtbase.dll.
-std::string CRuntimeDll() { return ImageKind() == "msvc" ? "ucrtbase.dll" : "msvcrt.dll"; }
+// The C runtime DLL each build imports: MinGW's static runtime sits on
+// msvcrt.dll and the clang (MSVC mode) build on ucrtbase.dll; a native MSVC
+// build links its C runtime statically and imports none.
+std::string CRuntimeDll() {
+    if (ImageKind() == "msvc") return "ucrtbase.dll";
+#if defined(_MSC_VER)
+    return "";
+#else
+    return "msvcrt.dll";
+#endif
+}
 
 PeImage Read(const std::string &exeName) {
     PeImage image;
@@ -46,12 +54,14 @@ void ExpectHardenedSystemImage(const std::string &exeName, uint16_t subsystem,
     EXPECT_EQ(subsystem, image.subsystem);
     EXPECT_EQ(kHardened, image.dllCharacteristics & kHardened)
         << std::hex << "DllCharacteristics 0x" << image.dllCharacteristics;
-    allowed.insert(CRuntimeDll());
+    if (!CRuntimeDll().empty()) allowed.insert(CRuntimeDll());
     for (const PeImport &import : image.imports)
         EXPECT_EQ(1u, allowed.count(import.dll))
             << import.dll << " is not a Windows system DLL of the allowed set";
     EXPECT_NE(nullptr, FindImport(image, "kernel32.dll")) << DllList(image);
-    EXPECT_NE(nullptr, FindImport(image, CRuntimeDll())) << DllList(image);
+    if (!CRuntimeDll().empty()) {
+        EXPECT_NE(nullptr, FindImport(image, CRuntimeDll())) << DllList(image);
+    }
 }
 
 TEST(PeImage, GuiX64HardenedSystemDllsOnly) {
@@ -70,7 +80,7 @@ TEST(Hardening, LauncherRandomisedSystemDllsOnlyHostNetworksViaWs2Only) {
     std::set<std::string> random(bcrypt->functions.begin(), bcrypt->functions.end());
     EXPECT_EQ(1u, random.count("BCryptGenRandom"));
     // The C runtime's generator is predictable: no token may come from it.
-    if (const PeImport *runtime = FindImport(launcher, CRuntimeDll())) {
+    if (const PeImport *runtime = CRuntimeDll().empty() ? nullptr : FindImport(launcher, CRuntimeDll())) {
         for (const std::string &function : runtime->functions)
             EXPECT_TRUE(function != "rand" && function != "srand") << "imports " << function;
     }

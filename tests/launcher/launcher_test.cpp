@@ -37,7 +37,7 @@ std::string BinFolder() {
 std::string CaseFolder(const std::string &name) {
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(MAX_PATH, current);
-    std::string folder = std::string(current) + "\\launcher-cases\\" + name;
+    std::string folder = std::string(current) + "\\launcher-" + CasesFolderName() + "\\" + name;
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     std::filesystem::create_directories(folder);

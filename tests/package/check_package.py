@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Builds both release ZIPs from the build folder twice and checks them: the
-entries each must hold, the executables inside being x64 GUI images, and the
-same bytes from the same files.
+entries each must hold, the executables inside being x64 GUI images, the
+programs being the MinGW build (over msvcrt.dll) that the README names, and
+the same bytes from the same files.
    usage: check_package.py BUILD_DIR"""
 import os
 import struct
@@ -18,6 +19,9 @@ EXPECTED = {
                           "GameHost-demo/Mirelune.dll", "GameHost-demo/README.txt"],
 }
 GUI, CONSOLE, AMD64 = 2, 3, 0x8664
+# The shipped build, as the README states it.
+SHIPPED_BUILD = "bin"
+README_STATES = "msvcrt.dll build"
 
 
 def pe_machine_and_subsystem(image):
@@ -50,7 +54,15 @@ def main():
                 if names != entries:
                     failures.append(f"{name}: entries {names}, expected {entries}")
                     continue
+                readme = archive.read(names[0].split("/")[0] + "/README.txt").decode()
+                if name == "GameHost.zip" and README_STATES not in readme:
+                    failures.append(f"{name}: README.txt does not say it ships the {README_STATES}")
                 for entry in names:
+                    base = entry.split("/")[-1]
+                    if base in ("GameHost.exe", "launcher.exe"):
+                        built = open(os.path.join(build_dir, SHIPPED_BUILD, base), "rb").read()
+                        if archive.read(entry) != built:
+                            failures.append(f"{name}: {entry} is not {SHIPPED_BUILD}/{base}")
                     if not entry.endswith((".exe", ".dll")):
                         continue
                     header = pe_machine_and_subsystem(archive.read(entry))

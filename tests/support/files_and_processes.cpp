@@ -1,4 +1,5 @@
 // Case folders, file bytes and the processes a test starts.
+#include "image_under_test.h"
 #include "test_support.h"
 
 #include <tlhelp32.h>
@@ -43,7 +44,7 @@ static void RemoveTree(const std::string &folder) {
 }
 
 std::string MakeCaseFolder(const std::string &name) {
-    std::string cases = BinDirectory() + "cases\\";
+    std::string cases = BinDirectory() + CasesFolderName() + "\\";
     CreateDirectoryA(cases.c_str(), nullptr);
     std::string folder = cases + name + "\\";
     RemoveTree(folder);

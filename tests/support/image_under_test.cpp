@@ -17,6 +17,10 @@ std::string ImageKind() {
     return kind != nullptr && std::string(kind) == "msvc" ? "msvc" : "mingw";
 }
 
+std::string CasesFolderName() {
+    return ImageKind() == "msvc" ? "cases-msvc" : "cases";
+}
+
 std::string ImageUnderTest(const std::string &exeName) {
     std::string subfolder = ImageKind() == "msvc" ? "msvc\\" : "";
     return ProgramFolder() + subfolder + exeName;

@@ -10,6 +10,11 @@
 // "mingw" or "msvc".
 std::string ImageKind();
 
+// The name of the folder that holds the case folders of a run: "cases" for
+// the MinGW build, "cases-msvc" for the other, so that both runs of one test
+// may go on at once.
+std::string CasesFolderName();
+
 // The full path of a shipped program (GameHost.exe, launcher.exe) of the
 // build under test.
 std::string ImageUnderTest(const std::string &exeName);

@@ -17,7 +17,8 @@
 // host, the Launcher and the fixtures are built there.
 std::string BinDirectory();
 
-// A new, empty folder for one case: <bin>cases\<name>\ (cleared first).
+// A new, empty folder for one case: <bin>cases\<name>\ (cleared first;
+// cases-msvc\ for the clang build's run).
 std::string MakeCaseFolder(const std::string &name);
 
 // The name of the running GoogleTest test, usable as a folder name.
