@@ -172,7 +172,7 @@ TEST(Startup, CommandLinesPassingTheGateHandTokenToLauncherOnItsPort) {
         SCOPED_TRACE(c.label);
         HWND window = WaitForHostWindow(c.hostCase);
         ASSERT_NE(nullptr, window) << DescribeHost(c.hostCase);
-        EXPECT_TRUE(VisibleMessageBoxes(c.hostCase.host.id).empty());
+        EXPECT_TRUE(VisibleMessageBoxes(c.hostCase.host.id).empty()) << DescribeHost(c.hostCase);
         EXPECT_EQ(0, CloseHostAndWait(&c.hostCase, window));
         StopLauncher(&c.launcher);
         c.launcherStarted = false;
