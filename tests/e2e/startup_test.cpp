@@ -115,10 +115,10 @@ TEST(Startup, RefusedCommandLinesShowRefusalBoxExitOneAndNeverCallLauncher) {
     }
 }
 
-std::string LongToken() {
+std::string LongToken(size_t length = 3000) {
     std::string token;
-    for (int i = 0; token.size() < 3000; i++) token += "k" + std::to_string(i);
-    return token;
+    for (int i = 0; token.size() < length; i++) token += "k" + std::to_string(i);
+    return token.substr(0, length);
 }
 
 struct AcceptedLine {
@@ -152,6 +152,9 @@ const AcceptedLine kAcceptedLines[] = {
     {"HighByteStartsToken", "\"{exe}\" \xe9t {port}", "\xe9t"},
     {"ControlBytesInToken", "\"{exe}\" to\x01k\x7f {port}", "to\x01k\x7f"},
     {"LongToken", "\"{exe}\" " + LongToken() + " {port}", LongToken()},
+    // Near the system's limit of 32,767 characters for the whole command
+    // line (the case folder's path takes the rest).
+    {"TokenNearTheCommandLineLimit", "\"{exe}\" " + LongToken(32000) + " {port}", LongToken(32000)},
 };
 
 TEST(Startup, CommandLinesPassingTheGateHandTokenToLauncherOnItsPort) {
