@@ -3,6 +3,12 @@
 // follows fake_host.cfg beside it, one instruction a line:
 //   send right|wrong|short|long|nothing   one connection: send, read reply
 //   probe                                 try the port on other addresses
+//   publish                               write "token port" to fake_host.ready
+//   await NAME                            wait for the named event to be set
+//   host NAME                             start NAME beside it as the real
+//                                         host, write its process id to
+//                                         fake_host.child, await its end and
+//                                         take its exit code
 //   exit N                                the exit code (default 0)
 // and writes what it saw to fake_host.report beside it, one "key value"
 // line each; byte strings are written with \xNN for anything but
@@ -23,6 +29,8 @@ namespace {
 // Generous, yet bounded: the test must end even if the launcher never
 // answers.
 const DWORD kReplyMilliseconds = 15000;
+// For the test to set the event or for the real host to be closed.
+const DWORD kAwaitMilliseconds = 120000;
 
 std::string report;
 
@@ -87,7 +95,8 @@ void ReadReply(SOCKET sock, const std::string &step) {
     std::string first;
     bool firstSeen = false;
     std::string end = "timeout";
-    ULONGLONG givesUpAt = GetTickCount64() + kReplyMilliseconds;
+    ULONGLONG startedAt = GetTickCount64();
+    ULONGLONG givesUpAt = startedAt + kReplyMilliseconds;
     for (;;) {
         ULONGLONG now = GetTickCount64();
         if (now >= givesUpAt) break;
@@ -114,6 +123,7 @@ void ReadReply(SOCKET sock, const std::string &step) {
     Record("first" + step, Escaped(first));
     Record("reply" + step, Escaped(all));
     Record("end" + step, end);
+    Record("ms" + step, std::to_string(GetTickCount64() - startedAt));
 }
 
 std::string RequestFor(const std::string &kind, const std::string &token) {
@@ -179,11 +189,51 @@ void ProbeOtherAddresses(int port) {
     }
 }
 
-void WriteReport(const std::string &path) {
-    FILE *file = fopen(path.c_str(), "wb");
+// Whole or not at all under its name: the test may look at any moment.
+void WriteText(const std::string &path, const std::string &text) {
+    std::string part = path + ".part";
+    FILE *file = fopen(part.c_str(), "wb");
     if (file == nullptr) return;
-    fwrite(report.data(), 1, report.size(), file);
+    fwrite(text.data(), 1, text.size(), file);
     fclose(file);
+    MoveFileExA(part.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+void Await(const std::string &name) {
+    HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, name.c_str());
+    if (event == nullptr) {
+        Record("await", "no event " + name);
+        return;
+    }
+    DWORD waited = WaitForSingleObject(event, kAwaitMilliseconds);
+    CloseHandle(event);
+    Record("await", waited == WAIT_OBJECT_0 ? "set" : "timeout");
+}
+
+// The real host, started in its folder with the launcher's arguments as the
+// launcher itself would; the fake host only holds it back until told.
+int RunHost(const std::string &folder, const std::string &name, const std::string &token,
+            int port) {
+    std::string path = folder + name;
+    std::string commandLine = "\"" + path + "\" " + token + " " + std::to_string(port);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION host = {};
+    if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.c_str(), &startup, &host)) {
+        Record("host", "not started " + std::to_string(GetLastError()));
+        return 1;
+    }
+    WriteText(folder + "fake_host.child", std::to_string(host.dwProcessId));
+    DWORD exitCode = 1;
+    if (WaitForSingleObject(host.hProcess, kAwaitMilliseconds) == WAIT_OBJECT_0)
+        GetExitCodeProcess(host.hProcess, &exitCode);
+    else
+        Record("host", "did not end");
+    Record("host", "exit " + std::to_string(exitCode));
+    CloseHandle(host.hThread);
+    CloseHandle(host.hProcess);
+    return (int)exitCode;
 }
 
 }  // namespace
@@ -209,10 +259,16 @@ int main(int argc, char **argv) {
             SendOne(line.substr(5), token, port, index++);
         else if (line == "probe")
             ProbeOtherAddresses(port);
+        else if (line == "publish")
+            WriteText(folder + "fake_host.ready", token + " " + std::to_string(port));
+        else if (line.rfind("await ", 0) == 0)
+            Await(line.substr(6));
+        else if (line.rfind("host ", 0) == 0)
+            exitCode = RunHost(folder, line.substr(5), token, port);
         else if (line.rfind("exit ", 0) == 0)
             exitCode = atoi(line.c_str() + 5);
     }
     WSACleanup();
-    WriteReport(folder + "fake_host.report");
+    WriteText(folder + "fake_host.report", report);
     return exitCode;
 }

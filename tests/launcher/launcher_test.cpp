@@ -4,9 +4,13 @@
 // folder of its own below the test's working directory.
 #include <gtest/gtest.h>
 
+#include <winsock2.h>
 #include <windows.h>
 
+#include <stdio.h>
 #include <string.h>
+
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -17,6 +21,7 @@
 #include <vector>
 
 #include "image_under_test.h"
+#include "test_support.h"
 
 namespace {
 
@@ -323,6 +328,237 @@ TEST(LauncherStart, EndsWithItsOwnCodeWhenTheHostCannotStart) {
     EXPECT_EQ(2u, run.exitCode);
     EXPECT_NE(std::string::npos, run.err.find("cannot start the host")) << run.err;
     EXPECT_EQ(std::string::npos, run.out.find("started")) << run.out;
+}
+
+// ---- a crowd of peers on the port before the host -----------------------
+
+// What the fake host publishes once it runs: the token and the port.
+bool AwaitPublished(const std::string &folder, std::string *token, int *port) {
+    return WaitUntil(
+        [&] {
+            std::istringstream ready(ReadFile(folder + "\\fake_host.ready"));
+            return (bool)(ready >> *token >> *port) && token->size() == 32u && *port > 0;
+        },
+        kLauncherMilliseconds);
+}
+
+// A local program on the Launcher's port that is not the host: it sends
+// nothing, or the right token one byte at a time, far too slowly.
+struct CrowdPeer {
+    bool trickles = false;
+    SOCKET sock = INVALID_SOCKET;
+    size_t sent = 0;
+    std::string reply;
+    std::string end = "open";  // "closed" (in order), "reset", or "open"
+    ULONGLONG openedAt = 0;
+    ULONGLONG endedAt = 0;
+};
+
+const DWORD kTrickleEveryMs = 150;  // 32 bytes take 4.8 s, beyond any read bound
+// Generous, and below the Launcher's 30 s window: a Launcher that held its
+// peers until the window ends, or served them one after another (40 times
+// its read bound), leaves some of them open here.
+const DWORD kCrowdWatchMs = 25000;
+
+bool OpenCrowdPeer(int port, bool trickles, CrowdPeer *peer) {
+    peer->trickles = trickles;
+    peer->sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons((u_short)port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(peer->sock, (const sockaddr *)&address, sizeof address) != 0) return false;
+    // Watched without select, whose set would be too small for them all.
+    u_long nonBlocking = 1;
+    ioctlsocket(peer->sock, FIONBIO, &nonBlocking);
+    peer->openedAt = GetTickCount64();
+    return true;
+}
+
+void EndCrowdPeer(CrowdPeer *peer, const char *end) {
+    peer->end = end;
+    peer->endedAt = GetTickCount64();
+    closesocket(peer->sock);
+    peer->sock = INVALID_SOCKET;
+}
+
+// Reads what the Launcher wrote, and trickles the next byte when it is due.
+void TendCrowdPeer(CrowdPeer *peer, const std::string &token, ULONGLONG now) {
+    char buffer[256];
+    int got = recv(peer->sock, buffer, sizeof buffer, 0);
+    if (got > 0) peer->reply.append(buffer, got);
+    if (got == 0) return EndCrowdPeer(peer, "closed");
+    if (got < 0 && WSAGetLastError() != WSAEWOULDBLOCK) return EndCrowdPeer(peer, "reset");
+    if (!peer->trickles || peer->sent >= token.size()) return;
+    if (now < peer->openedAt + (peer->sent + 1) * kTrickleEveryMs) return;
+    if (send(peer->sock, token.data() + peer->sent, 1, 0) != 1) return EndCrowdPeer(peer, "reset");
+    peer->sent++;
+}
+
+// True while some peer is still open.
+bool TendCrowd(std::vector<CrowdPeer> *crowd, const std::string &token, ULONGLONG now) {
+    bool anyOpen = false;
+    for (CrowdPeer &peer : *crowd) {
+        if (peer.sock == INVALID_SOCKET) continue;
+        TendCrowdPeer(&peer, token, now);
+        anyOpen = anyOpen || peer.sock != INVALID_SOCKET;
+    }
+    return anyOpen;
+}
+
+// The real host's window, once the fake host has started it and it shows.
+HWND ShownHostWindow(const std::string &folder) {
+    DWORD hostId = (DWORD)atoi(ReadFile(folder + "\\fake_host.child").c_str());
+    if (hostId == 0) return nullptr;
+    for (HWND window : TopLevelWindows(hostId, "TRNWGameClass"))
+        if (IsWindowVisible(window)) return window;
+    return nullptr;
+}
+
+void ExpectClosedByTheLauncher(const std::vector<CrowdPeer> &crowd, bool trickling,
+                               const std::string &caseName) {
+    ULONGLONG shortest = ~0ull, longest = 0;
+    for (size_t i = 0; i < crowd.size(); i++) {
+        const CrowdPeer &peer = crowd[i];
+        if (peer.trickles != trickling) continue;
+        SCOPED_TRACE((trickling ? "trickling peer " : "silent peer ") + std::to_string(i));
+        EXPECT_NE("open", peer.end) << "still open when the watch ended";
+        EXPECT_NE(0u, peer.reply.rfind("LINK_UP", 0)) << peer.reply;
+        if (trickling) {
+            // A reset is what a close with a trickled byte still unread
+            // becomes; the refusal may then be lost on the way.
+            EXPECT_LT(peer.sent, 32u) << "closed only after the whole token was in";
+            if (peer.end == "closed") {
+                EXPECT_EQ("DENIED", peer.reply);
+            }
+        } else {
+            EXPECT_EQ("closed", peer.end);
+            EXPECT_EQ("DENIED", peer.reply);
+        }
+        shortest = std::min(shortest, peer.endedAt - peer.openedAt);
+        longest = std::max(longest, peer.endedAt - peer.openedAt);
+    }
+    if (longest > 0)
+        printf("[ figures  ] %s: %s peers closed %llu to %llu ms after their connect\n",
+               caseName.c_str(), trickling ? "trickling" : "silent", shortest, longest);
+}
+
+struct CrowdCase {
+    const char *name;
+    int silent;
+    int trickling;
+    bool realHost;  // GameHost.exe itself connects, held back by the fake host
+};
+
+// Silent and trickling peers connect before the host does.  The host's
+// verdict must not wait on any of them, each of them is closed at its own
+// read bound, and the token is still accepted once.  Beyond what one
+// select can watch, the oldest peers are pushed out to make room.
+TEST(LauncherCrowd, HostIsAnsweredAtOnceAndEveryOtherPeerAtItsOwnBound) {
+    const CrowdCase cases[] = {
+        {"silent_and_trickling", 20, 20, false},
+        {"beyond_one_select", 100, 0, false},
+        {"real_host", 20, 20, true},
+    };
+    WSADATA wsaData;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsaData));
+    struct Run {
+        std::string folder;
+        HANDLE go = nullptr;
+        std::unique_ptr<LauncherProcess> launcher;
+        std::string token;
+        int port = 0;
+        std::vector<CrowdPeer> crowd;
+        ULONGLONG goAt = 0;
+        HWND window = nullptr;
+        ULONGLONG windowAt = 0;
+    };
+    std::vector<Run> runs(sizeof cases / sizeof cases[0]);
+    for (size_t i = 0; i < runs.size(); i++) {
+        Run &run = runs[i];
+        const CrowdCase &c = cases[i];
+        run.folder = CaseFolder(std::string("crowd_") + c.name);
+        std::string eventName = "launcher-test-go-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                c.name;
+        run.go = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+        ASSERT_NE(nullptr, run.go);
+        std::string script = "publish\nawait " + eventName + "\n";
+        if (c.realHost) {
+            script += "host GameHost.exe\n";
+            ASSERT_TRUE(CopyFileA(ImageUnderTest("GameHost.exe").c_str(),
+                                  (run.folder + "\\GameHost.exe").c_str(), FALSE));
+            ASSERT_TRUE(CopyFromBin("fixture_game.exe", run.folder + "\\", "Mirelune.dll"));
+            ASSERT_TRUE(WriteFileBytes(run.folder + "\\fixture-game.txt", "no_window=1\n"));
+        } else {
+            script += "send right\nsend right\nexit 0\n";
+        }
+        std::string host = PlaceFakeHost(run.folder, "fake_host.exe", script);
+        run.launcher = StartLauncher(run.folder, ImageUnderTest("launcher.exe"), host);
+    }
+    for (size_t i = 0; i < runs.size(); i++) {
+        Run &run = runs[i];
+        ASSERT_TRUE(AwaitPublished(run.folder, &run.token, &run.port)) << cases[i].name;
+        run.crowd.resize(cases[i].silent + cases[i].trickling);
+        for (size_t k = 0; k < run.crowd.size(); k++)
+            ASSERT_TRUE(OpenCrowdPeer(run.port, (int)k >= cases[i].silent, &run.crowd[k]))
+                << cases[i].name << " peer " << k;
+        run.goAt = GetTickCount64();
+        SetEvent(run.go);
+    }
+    // All crowds at once, so that each peer's end is seen as it happens.
+    WaitUntil(
+        [&] {
+            bool done = true;
+            ULONGLONG now = GetTickCount64();
+            for (size_t i = 0; i < runs.size(); i++) {
+                Run &run = runs[i];
+                if (TendCrowd(&run.crowd, run.token, now)) done = false;
+                if (!cases[i].realHost || run.window != nullptr) continue;
+                run.window = ShownHostWindow(run.folder);
+                if (run.window != nullptr) run.windowAt = GetTickCount64();
+                done = done && run.window != nullptr;
+            }
+            return done;
+        },
+        kCrowdWatchMs);
+    for (size_t i = 0; i < runs.size(); i++) {
+        Run &run = runs[i];
+        const CrowdCase &c = cases[i];
+        SCOPED_TRACE(c.name);
+        for (CrowdPeer &peer : run.crowd)
+            if (peer.sock != INVALID_SOCKET) EndCrowdPeer(&peer, "open");
+        if (c.realHost) {
+            // The window opens only after LINK_UP within the host's own bound.
+            EXPECT_NE(nullptr, run.window) << "the host got no LINK_UP in time";
+            if (run.window != nullptr) {
+                printf("[ figures  ] %s: host window %llu ms after the host was let go\n",
+                       c.name, run.windowAt - run.goAt);
+                PostMessageA(run.window, WM_CLOSE, 0, 0);
+            }
+        }
+        LauncherRun finished = FinishLauncher(*run.launcher);
+        ASSERT_TRUE(finished.ended) << "the launcher did not end";
+        EXPECT_EQ(0u, finished.exitCode) << "the host's code, or the fake host's";
+        EXPECT_EQ("set", Reported(finished, "await"));
+        ExpectClosedByTheLauncher(run.crowd, false, c.name);
+        ExpectClosedByTheLauncher(run.crowd, true, c.name);
+        EXPECT_EQ(1, CountOf(finished.out, "handshake accepted")) << finished.out;
+        int others = (int)run.crowd.size() + (c.realHost ? 0 : 1);
+        EXPECT_EQ(others, CountOf(finished.out, "handshake refused")) << finished.out;
+        if (!c.realHost) {
+            ExpectReply(finished, 0, true);
+            ExpectReply(finished, 1, false);
+            printf("[ figures  ] %s: LINK_UP %s ms after the host's connect\n", c.name,
+                   Reported(finished, "ms0").c_str());
+        }
+        // One select watches 64 sockets, the listener among them.
+        if (c.silent + c.trickling > 63) {
+            EXPECT_NE(std::string::npos, finished.out.find("the oldest is answered now"))
+                << finished.out;
+        }
+        CloseHandle(run.go);
+    }
+    WSACleanup();
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-/* Opens the listening socket and bounds every wait on a socket. */
+/* Opens the listening socket. */
 #include "listener.h"
 
 #include <ws2tcpip.h>
@@ -27,16 +27,4 @@ bool OpenLoopbackListener(SOCKET *listener, int *port) {
     *listener = sock;
     *port = ntohs(bound.sin_port);
     return true;
-}
-
-int WaitReadable(SOCKET sock, unsigned long milliseconds) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(sock, &readable);
-    timeval limit;
-    limit.tv_sec = (long)(milliseconds / 1000);
-    limit.tv_usec = (long)(milliseconds % 1000) * 1000;
-    int ready = select(0, &readable, nullptr, nullptr, &limit);
-    if (ready == SOCKET_ERROR) return -1;
-    return ready > 0 ? 1 : 0;
 }

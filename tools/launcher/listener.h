@@ -8,8 +8,4 @@
  * stores it and its port.  Windows Sockets must be started. */
 bool OpenLoopbackListener(SOCKET *listener, int *port);
 
-/* 1 when sock has something to read (or a connection to accept), 0 when
- * the milliseconds passed first, -1 on error. */
-int WaitReadable(SOCKET sock, unsigned long milliseconds);
-
 #endif
