@@ -235,7 +235,7 @@ TEST(BadInput, BrokenSettingsFilesStillStartTheHost) {
         EXPECT_TRUE(row.after == after) << "TRNW.conf holds " << after.size()
                                         << " bytes, expected " << row.after.size() << ": "
                                         << after.substr(0, 200);
-        EXPECT_FALSE(FileExists(SettingsPath(run.hostCase) + ".new"));
+        EXPECT_TRUE(FilesNamedAfterSettings(run.hostCase.folder).empty());
     }
 }
 

@@ -101,5 +101,6 @@ if ! cmp -s "$reference" "$folder/TRNW.conf"; then
   od -c "$folder/TRNW.conf"
   fail "TRNW.conf is not the old bytes ($mode)"
 fi
-[ ! -e "$folder/TRNW.conf.new" ] || fail "TRNW.conf.new is left in $folder"
+left=$(find "$folder" -maxdepth 1 -name 'TRNW.conf.*')
+[ -z "$left" ] || fail "new settings files are left in $folder: $left"
 echo "PASS: TRNW.conf kept its old bytes and no new file is left ($mode)"

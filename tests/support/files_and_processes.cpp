@@ -85,6 +85,21 @@ bool FileExists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::vector<std::string> FilesNamedAfterSettings(const std::string &folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((folder + "TRNW.conf.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    // The wildcard's ".*" also matches the settings file itself, as a
+    // name without an extension.
+    do {
+        if (lstrcmpiA(entry.cFileName, "TRNW.conf") != 0) names.push_back(entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 bool CopyFromBin(const std::string &binFile, const std::string &folder,
                  const std::string &asName) {
     return CopyFileA((BinDirectory() + binFile).c_str(), (folder + asName).c_str(), FALSE) != 0;

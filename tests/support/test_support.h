@@ -27,6 +27,10 @@ std::string CurrentTestName();
 bool WriteFileBytes(const std::string &path, const std::string &bytes);
 bool ReadFileBytes(const std::string &path, std::string *bytes);
 bool FileExists(const std::string &path);
+
+// The names of the files in folder that begin with "TRNW.conf." (every new
+// settings file the host writes, and anything else named like one).
+std::vector<std::string> FilesNamedAfterSettings(const std::string &folder);
 bool CopyFromBin(const std::string &binFile, const std::string &folder,
                  const std::string &asName);
 

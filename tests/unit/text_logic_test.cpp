@@ -1,5 +1,6 @@
 // The pure text logic: command-line words, the port conversion, settings
-// lines and the judgement of the Launcher's reply.
+// lines, the names of the new settings files and the judgement of the
+// Launcher's reply.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "handshake/reply.h"
+#include "settings/new_file_names.h"
 #include "settings/settings_lines.h"
 #include "startup/launch_words.h"
 #include "startup/saturated_int.h"
@@ -170,6 +172,55 @@ TEST(SettingsLines, MinimumsAreInclusive) {
     TakeSizeInUse("height=599", &size);
     EXPECT_EQ(800, size.width);
     EXPECT_EQ(600, size.height);
+}
+
+TEST(NewFileNames, MakesOneNamePerProcessBesideTheSettings) {
+    char path[64];
+    ASSERT_TRUE(MakeNewFilePath("C:\\Game\\TRNW.conf", 4242, path, sizeof path));
+    EXPECT_STREQ("C:\\Game\\TRNW.conf.4242.new", path);
+    ASSERT_TRUE(MakeNewFilePath("TRNW.conf", 4294967295ul, path, sizeof path));
+    EXPECT_STREQ("TRNW.conf.4294967295.new", path);
+    EXPECT_FALSE(MakeNewFilePath("TRNW.conf", 0, path, sizeof path)) << "0 names no process";
+    // "TRNW.conf.4242.new" is 18 bytes and its NUL.
+    EXPECT_TRUE(MakeNewFilePath("TRNW.conf", 4242, path, 19));
+    EXPECT_FALSE(MakeNewFilePath("TRNW.conf", 4242, path, 18));
+}
+
+TEST(NewFileNames, ReadsBackOnlyTheNamesItMakes) {
+    struct Case {
+        const char *fileName;
+        bool ours;
+        unsigned long processId;
+    } cases[] = {
+        {"TRNW.conf.4242.new", true, 4242},
+        {"trnw.CONF.8.NEW", true, 8},  // the file system ignores letter case
+        {"TRNW.conf.4294967295.new", true, 4294967295ul},
+        {"TRNW.conf.new", true, 0},  // the one name of earlier versions
+        {"TRNW.conf.4294967296.new", false, 0},  // beyond 32 bits
+        {"TRNW.conf.99999999999.new", false, 0},
+        {"TRNW.conf.0.new", false, 0},
+        {"TRNW.conf.042.new", false, 0},
+        {"TRNW.conf.-4.new", false, 0},
+        {"TRNW.conf.+4.new", false, 0},
+        {"TRNW.conf.4 .new", false, 0},
+        {"TRNW.conf.4x.new", false, 0},
+        {"TRNW.conf..new", false, 0},
+        {"TRNW.conf.4242.new.bak", false, 0},
+        {"TRNW.conf.4242", false, 0},
+        {"TRNW.conf", false, 0},
+        {"TRNW.conf4242.new", false, 0},
+        {"XTRNW.conf.4242.new", false, 0},
+        {"TRNW.cfg.4242.new", false, 0},
+        {"", false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.fileName);
+        unsigned long processId = 77;
+        EXPECT_EQ(c.ours, ReadNewFileName(c.fileName, "TRNW.conf", &processId));
+        if (c.ours) {
+            EXPECT_EQ(c.processId, processId);
+        }
+    }
 }
 
 TEST(JudgeLauncherReply, AcceptsOnlyTheExactWordUpToTheFirstNul) {
