@@ -227,6 +227,22 @@ bool MeasureFollowingAndIdle(const BenchOptions &options, int launcherPort, Benc
          Format("with game: %.3f ms (p90 %.3f)", withMs, Percentile(followed.moveMs, 90)),
          Format("without game: %.3f ms (p90 %.3f)", withoutMs, Percentile(bare.moveMs, 90)),
          Format("%.2f", withMs / withoutMs), "none set", "info"});
+    // The host checks that its game answers before each move that changes
+    // the game's place: a bounded WM_NULL round trip, timed here alone with
+    // the host's flags, since the host's move cost above includes it.
+    std::vector<double> probeMs;
+    for (int i = 0; i < options.followMoves; i++) {
+        DWORD_PTR ignored = 0;
+        long long before = CounterNow();
+        SendMessageTimeoutA(withGame.game.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, 100, &ignored);
+        probeMs.push_back(TicksToMs(CounterNow() - before));
+    }
+    double probe = Median(probeMs);
+    results->rows.push_back(
+        {"4", "Following: the check that the game answers (bounded WM_NULL), made once per move that refits",
+         Format("%.3f ms (p90 %.3f)", probe, Percentile(probeMs, 90)),
+         Format("a move with game: %.3f ms; without the check about %.3f ms", withMs, withMs - probe),
+         Format("%.2f", probe / withMs), "none set", "info"});
     if (followed.mismatches != 0) results->notes.push_back("following: first mismatch at " + followed.firstMismatch);
     if (bare.hostMisplaced != 0)
         results->notes.push_back(Format("following: the host without a game was placed otherwise than asked %d times",

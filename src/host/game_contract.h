@@ -6,6 +6,8 @@
 #include <windows.h>
 
 const UINT WM_GAME_WINDOW_FOUND = WM_USER + 1;
+/* Posted to the host window by the host itself. */
+const UINT WM_GAME_WINDOW_ANSWERS = WM_USER + 2;
 
 const char kGameWindowTitle[] = "Tarnwick 3D";
 const DWORD kInputIdleWaitMs = 10000;

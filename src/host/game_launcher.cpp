@@ -8,9 +8,8 @@
  * started at all. */
 #include "host/game_launcher.h"
 
-#include <string.h>
-
 #include "host/game_contract.h"
+#include "host/game_search.h"
 #include "startup/host_state.h"
 
 static const char kMissingGameText[] =
@@ -24,19 +23,9 @@ static bool hostClosing = false; /* guarded by gameProcessLock */
  * the shared one at any moment. */
 static bool StartGameProcess(char *application, const char *directory, HANDLE *ownHandle,
                              bool *closing) {
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-
     AcquireSRWLockExclusive(&gameProcessLock);
     *closing = hostClosing;
-    bool started = false;
-    if (!hostClosing) {
-        started = CreateProcessA(application, nullptr, nullptr, nullptr, FALSE, 0, nullptr,
-                                 directory, &startup, &hostState.gameProcess) != 0;
-        if (!started) hostState.gameProcess = PROCESS_INFORMATION{};
-    }
+    bool started = !hostClosing && StartGameImage(application, directory, &hostState.gameProcess);
     if (started && !DuplicateHandle(GetCurrentProcess(), hostState.gameProcess.hProcess,
                                     GetCurrentProcess(), ownHandle, 0, FALSE, DUPLICATE_SAME_ACCESS))
         *ownHandle = nullptr;
@@ -65,42 +54,9 @@ void EndGameProcess() {
     ReleaseSRWLockExclusive(&gameProcessLock);
 }
 
-HWND FindGameWindow(DWORD processId) {
-    HWND window = nullptr;
-    while ((window = FindWindowExA(nullptr, window, nullptr, nullptr)) != nullptr) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != processId) continue;
-        /* For a window of another process this reads the stored title
-         * without sending it a message, so a hung game cannot hold us. */
-        char title[256] = {};
-        GetWindowTextA(window, title, sizeof title);
-        if (strstr(title, kGameWindowTitle) != nullptr) return window;
-    }
-    return nullptr;
-}
-
-/* Adoption changes the game window's owner and style, which waits on the
- * game's own thread; a game that has stopped reading its messages would hold
- * the host's main thread there for ever.  So the window is handed over only
- * once it has answered a message, and this thread is the one that waits.
- * The system's own hung mark comes first: it costs no wait. */
-static bool GameWindowAnswers(HWND window) {
-    if (IsHungAppWindow(window)) return false;
-    DWORD_PTR ignored = 0;
-    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK,
-                               kPollIntervalMs, &ignored) != 0;
-}
-
-static HWND SearchForGameWindow() {
-    for (int poll = 0; poll < kMaximumPolls; poll++) {
-        Sleep(kPollIntervalMs);
-        DWORD processId = GameProcessId();
-        if (processId == 0) return nullptr;
-        HWND found = FindGameWindow(processId);
-        if (found != nullptr && GameWindowAnswers(found)) return found;
-    }
-    return nullptr;
+/* The search reads the identifier before every walk. */
+static DWORD SearchedGameProcessId(void *) {
+    return GameProcessId();
 }
 
 DWORD WINAPI GameLauncherThread(LPVOID) {
@@ -118,8 +74,8 @@ DWORD WINAPI GameLauncherThread(LPVOID) {
             MessageBoxA(hostState.hostWindow, kMissingGameText, "Loi", MB_ICONERROR | MB_OK);
         return 0;
     }
-    if (game != nullptr) WaitForInputIdle(game, kInputIdleWaitMs);
-    HWND found = SearchForGameWindow();
+    if (game != nullptr) WaitForGameReadiness(game);
+    HWND found = SearchForGameWindow(SearchedGameProcessId, nullptr, nullptr);
     if (found != nullptr) PostMessageA(hostState.hostWindow, WM_GAME_WINDOW_FOUND, (WPARAM)found, 0);
     if (game != nullptr) CloseHandle(game);
     return 0;

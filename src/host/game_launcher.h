@@ -6,11 +6,11 @@
 
 #include <windows.h>
 
+/* FindGameWindow and the rest of the search. */
+#include "host/game_search.h"
+
 /* Started once, from the host window's creation; hostWindow must be set. */
 DWORD WINAPI GameLauncherThread(LPVOID unused);
-
-/* One walk over the top-level windows for the game window of the process. */
-HWND FindGameWindow(DWORD processId);
 
 /* Ends the game process, if any, and keeps the launcher thread from starting
  * one from now on.  Main thread, on close. */

@@ -5,11 +5,18 @@
 #include <windows.h>
 
 void AdoptGameWindow(HWND host, HWND game);
-void FitGameWindow(HWND host, HWND game);
 
 /* The host's own events, as far as the game window follows them. */
 void OnHostSize(HWND host, WPARAM sizeKind);
 void OnHostPositionChanged(HWND host);
 void FocusGameWindow();
+
+/* The game has read its messages again after a check found it silent. */
+void OnGameWindowAnswers(HWND host);
+
+/* Carries out a minimise, or a restore or maximise of the minimised host,
+ * when the adopted game does not answer; false when the system's own
+ * handling is to do it. */
+bool OnHostMinimiseOrRestore(HWND host, WPARAM command);
 
 #endif

@@ -87,11 +87,17 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
          * it, and the game window follows the host from here instead. */
         OnHostPositionChanged(window);
         return 0;
+    case WM_SYSCOMMAND:
+        if (OnHostMinimiseOrRestore(window, wParam)) return 0;
+        break;
     case WM_LBUTTONDOWN:
         FocusGameWindow();
         return 0;
     case WM_GAME_WINDOW_FOUND:
         AdoptGameWindow(window, (HWND)wParam);
+        return 0;
+    case WM_GAME_WINDOW_ANSWERS:
+        OnGameWindowAnswers(window);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
