@@ -3,7 +3,8 @@
 fixed order with a fixed time stamp and fixed permissions, so the same files
 give the same archive bytes.
    usage: package.py BUILD_DIR OUT_DIR
-Writes OUT_DIR/GameHost.zip (what a Launcher team installs beside its game)
+Writes OUT_DIR/GameHost.zip (what a Launcher team installs beside its game,
+with the contract checker and guide for the game team)
 and OUT_DIR/GameHost-demo.zip (the same with the sample game as Mirelune.dll,
 ready to run on Windows: launcher.exe starts it all).
 
@@ -44,6 +45,8 @@ def main():
         ("GameHost/launcher.exe", os.path.join(binaries, "launcher.exe")),
         ("GameHost/README.txt", os.path.join(ROOT, "packaging", "README.txt")),
         ("GameHost/launcher-protocol.md", os.path.join(ROOT, "docs", "launcher-protocol.md")),
+        ("GameHost/gamecheck.exe", os.path.join(binaries, "gamecheck.exe")),
+        ("GameHost/game-contract.md", os.path.join(ROOT, "docs", "game-contract.md")),
     ]
     demo = [
         ("GameHost-demo/GameHost.exe", os.path.join(binaries, "GameHost.exe")),

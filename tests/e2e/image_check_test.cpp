@@ -1,7 +1,8 @@
-// The shipped images as files: 64-bit, hardened (address-space randomisation
-// with high-entropy addresses, no-execute data), needing only Windows system
-// DLLs, free of any C++ runtime, the host reaching the network only through
-// ws2_32 and the Launcher drawing its tokens from the system's generator.
+// The shipped images (the host, the Launcher, the contract checker) as
+// files: 64-bit, hardened (address-space randomisation with high-entropy
+// addresses, no-execute data), needing only Windows system DLLs, free of any
+// C++ runtime, the host reaching the network only through ws2_32 and the
+// Launcher drawing its tokens from the system's generator.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -102,10 +103,15 @@ TEST(Hardening, LauncherRandomisedSystemDllsOnlyHostNetworksViaWs2Only) {
         EXPECT_EQ(0u, lookups.count(function)) << "GameHost.exe imports " << function;
 }
 
+TEST(PeImage, GamecheckConsoleX64HardenedSystemDllsOnly) {
+    ExpectHardenedSystemImage("gamecheck.exe", IMAGE_SUBSYSTEM_WINDOWS_CUI,
+                              {"kernel32.dll", "user32.dll", "gdi32.dll"});
+}
+
 // The C++ runtime announces itself in its texts: the verbose terminate
 // handler, the library's names, the threads library under it.
 TEST(PeImage, ShippedProgramsCarryNoCxxRuntime) {
-    for (const char *exeName : {"GameHost.exe", "launcher.exe"}) {
+    for (const char *exeName : {"GameHost.exe", "launcher.exe", "gamecheck.exe"}) {
         PeImage image = Read(exeName);
         for (const char *marker :
              {"terminate called", "__gnu_cxx", "std::", "basic_string", "pthread"})

@@ -14,7 +14,8 @@ import zipfile
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 EXPECTED = {
     "GameHost.zip": ["GameHost/GameHost.exe", "GameHost/launcher.exe",
-                     "GameHost/README.txt", "GameHost/launcher-protocol.md"],
+                     "GameHost/README.txt", "GameHost/launcher-protocol.md",
+                     "GameHost/gamecheck.exe", "GameHost/game-contract.md"],
     "GameHost-demo.zip": ["GameHost-demo/GameHost.exe", "GameHost-demo/launcher.exe",
                           "GameHost-demo/Mirelune.dll", "GameHost-demo/README.txt"],
 }
@@ -22,6 +23,7 @@ GUI, CONSOLE, AMD64 = 2, 3, 0x8664
 # The shipped build, as the README states it.
 SHIPPED_BUILD = "bin"
 README_STATES = "msvcrt.dll build"
+CONSOLE_TOOLS = ("launcher.exe", "gamecheck.exe")
 
 
 def pe_machine_and_subsystem(image):
@@ -59,14 +61,14 @@ def main():
                     failures.append(f"{name}: README.txt does not say it ships the {README_STATES}")
                 for entry in names:
                     base = entry.split("/")[-1]
-                    if base in ("GameHost.exe", "launcher.exe"):
+                    if base in ("GameHost.exe", "launcher.exe", "gamecheck.exe"):
                         built = open(os.path.join(build_dir, SHIPPED_BUILD, base), "rb").read()
                         if archive.read(entry) != built:
                             failures.append(f"{name}: {entry} is not {SHIPPED_BUILD}/{base}")
                     if not entry.endswith((".exe", ".dll")):
                         continue
                     header = pe_machine_and_subsystem(archive.read(entry))
-                    wanted = (AMD64, 0x20B, CONSOLE if entry.endswith("launcher.exe") else GUI)
+                    wanted = (AMD64, 0x20B, CONSOLE if entry.endswith(CONSOLE_TOOLS) else GUI)
                     if header != wanted:
                         failures.append(f"{name}: {entry} is {header}, expected {wanted}")
             if open(path, "rb").read() != open(os.path.join(second, name), "rb").read():
