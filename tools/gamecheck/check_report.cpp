@@ -230,6 +230,7 @@ void PrintReportJson(FILE *out, const CheckReport &report, int exitCode) {
         PrintJsonNearMiss(out, report.nearMisses[i]);
     }
     fputs(report.nearMissCount > 0 ? "\n  ],\n" : "],\n", out);
+    fprintf(out, "  \"near_misses_left_out\": %s,\n", report.nearMissesLeftOut ? "true" : "false");
     fprintf(out, "  \"taken_in\": %s,\n  \"summary\": ", report.takenIn ? "true" : "false");
     PrintJsonString(out, report.summary);
     fprintf(out, ",\n  \"exit_code\": %d\n}\n", exitCode);

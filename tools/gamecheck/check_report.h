@@ -52,7 +52,11 @@ enum NearMissKind {
 };
 
 const int kTitleSize = 1024;
-const int kMaxNearMisses = 16;
+/* Windows of other processes have places of their own, so that however many
+ * of them bear the title, the game's own near misses are always listed. */
+const int kMaxOwnNearMisses = 16;
+const int kMaxOtherProcessNearMisses = 32;
+const int kMaxNearMisses = kMaxOwnNearMisses + kMaxOtherProcessNearMisses;
 
 struct NearMiss {
     NearMissKind kind;
@@ -68,6 +72,7 @@ struct CheckReport {
     Point points[kPointCount];
     NearMiss nearMisses[kMaxNearMisses];
     int nearMissCount;
+    bool nearMissesLeftOut;  /* more were seen than there are places */
     bool takenIn;
     char summary[kDetailSize];
 };

@@ -122,9 +122,21 @@ static bool AlreadyListed(const CheckReport &report, HWND window, NearMissKind k
     return false;
 }
 
+static int CountNearMisses(const CheckReport &report, bool ofOtherProcesses) {
+    int count = 0;
+    for (int i = 0; i < report.nearMissCount; i++)
+        if ((report.nearMisses[i].kind == MissOtherProcess) == ofOtherProcesses) count++;
+    return count;
+}
+
 static void ListNearMiss(CheckReport *report, const GameRun &run, HWND window, DWORD processId, NearMissKind kind,
                          const char *title, const char *match) {
-    if (report->nearMissCount >= kMaxNearMisses || AlreadyListed(*report, window, kind)) return;
+    if (AlreadyListed(*report, window, kind)) return;
+    bool other = kind == MissOtherProcess;
+    if (CountNearMisses(*report, other) >= (other ? kMaxOtherProcessNearMisses : kMaxOwnNearMisses)) {
+        report->nearMissesLeftOut = true;
+        return;
+    }
     NearMiss &miss = report->nearMisses[report->nearMissCount++];
     miss.kind = kind;
     miss.window = window;
@@ -229,7 +241,11 @@ HWND SearchLikeTheHost(GameRun *run, CheckReport *report) {
     AddMeasure(report, PointWindow, "search_ended_ms", ended);
     LookForNearMisses(*run, report);
     WatchAfterSearch(*run, report);
-    if (report->nearMissCount > 0) AddDetail(report, PointWindow, "; near misses:");
+    if (report->nearMissesLeftOut)
+        AddDetail(report, PointWindow, "; near misses (more were seen: at most %d of the game process and %d of "
+                                       "other processes are listed):",
+                  kMaxOwnNearMisses, kMaxOtherProcessNearMisses);
+    else if (report->nearMissCount > 0) AddDetail(report, PointWindow, "; near misses:");
     else AddDetail(report, PointWindow, "; no near misses: the game made no top-level window");
     return nullptr;
 }
