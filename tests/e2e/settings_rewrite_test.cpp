@@ -241,6 +241,16 @@ struct FolderWatch {
     HANDLE stop = nullptr;
     std::thread thread;
     NewFileFates fates;
+
+    // A round that ends early on a failed assertion still stops the thread.
+    ~FolderWatch() {
+        if (thread.joinable()) {
+            SetEvent(stop);
+            thread.join();
+        }
+        if (folder != INVALID_HANDLE_VALUE) CloseHandle(folder);
+        if (stop != nullptr) CloseHandle(stop);
+    }
 };
 
 void TakeNotices(const char *buffer, DWORD size, NewFileFates *fates) {
@@ -345,7 +355,8 @@ TEST(SettingsRewrite, HostsStartedTogetherFromOneFolderLeaveThreeWholeLines) {
             runs.back()->label = "round" + std::to_string(round) + ".host" + std::to_string(i);
             runs.back()->hostCase.folder = folder;
         }
-        for (auto &run : runs) ASSERT_TRUE(StartHostRun(run.get())) << run->label;
+        for (auto &run : runs)
+            ASSERT_TRUE(StartHostRun(run.get())) << run->label << " (error " << GetLastError() << ")";
 
         const DWORD started = GetTickCount();
         int windows = 0;
