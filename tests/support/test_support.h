@@ -7,8 +7,10 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // ---- files and folders ------------------------------------------------------
@@ -91,6 +93,20 @@ bool WaitForMessageBox(DWORD processId, DWORD milliseconds, MessageBoxSeen *seen
 
 // Presses the box's OK button.
 void DismissMessageBox(HWND box);
+
+// Top-level windows of the test's own process ("STATIC" class, hidden until
+// shown), made and served by a thread of their own, so that whatever the
+// system or another program sends them is answered at once whatever the
+// test is waiting for; destroyed with the object.
+struct ServedWindows {
+    ServedWindows(int count, const char *title, DWORD style, DWORD exStyle);
+    ~ServedWindows();
+    std::vector<HWND> windows;
+
+  private:
+    std::thread pump;
+    std::atomic<DWORD> threadId{0};
+};
 
 // ---- the scripted Launcher --------------------------------------------------
 

@@ -79,3 +79,25 @@ bool WaitForMessageBox(DWORD processId, DWORD milliseconds, MessageBoxSeen *seen
 void DismissMessageBox(HWND box) {
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(box, IDOK));
 }
+
+ServedWindows::ServedWindows(int count, const char *title, DWORD style, DWORD exStyle) {
+    std::atomic<bool> made{false};
+    pump = std::thread([this, count, title, style, exStyle, &made] {
+        for (int i = 0; i < count; i++)
+            windows.push_back(CreateWindowExA(exStyle, "STATIC", title, style, 0, 0, 48, 48, nullptr, nullptr,
+                                              GetModuleHandleA(nullptr), nullptr));
+        MSG message;
+        // The queue exists before the thread's id is given out.
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+        threadId = GetCurrentThreadId();
+        made = true;
+        while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+        for (HWND window : windows) DestroyWindow(window);
+    });
+    while (!made) Sleep(10);
+}
+
+ServedWindows::~ServedWindows() {
+    PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+    pump.join();
+}

@@ -9,7 +9,8 @@
 #include "host/game_search.h"
 
 /* After a search that found nothing, the checker watches as long again for
- * a titled window that comes too late. */
+ * a titled window that comes too late: as long as the search took, and at
+ * least its nominal time. */
 static const DWORD kLateWatchMs = kMaximumPolls * kPollIntervalMs;
 static const DWORD kEndWaitMs = 10000;
 
@@ -191,12 +192,12 @@ static bool LookForNearMisses(const GameRun &run, CheckReport *report) {
     return titled;
 }
 
-/* After the search time, a little longer: a window that comes now is one the
- * host never takes. */
-static void WatchAfterSearch(const GameRun &run, CheckReport *report) {
+/* A titled window that comes now is one the host never takes. */
+static void WatchAfterSearch(const GameRun &run, CheckReport *report, long long searchMs) {
+    DWORD watchMs = searchMs > (long long)kLateWatchMs ? (DWORD)searchMs : kLateWatchMs;
     DWORD began = GetTickCount();
     DWORD code = 0;
-    while (GetTickCount() - began < kLateWatchMs && !GameHasEnded(run, &code)) {
+    while (GetTickCount() - began < watchMs && !GameHasEnded(run, &code)) {
         if (LookForNearMisses(run, report)) return;
         Sleep(kPollIntervalMs);
     }
@@ -240,7 +241,7 @@ HWND SearchLikeTheHost(GameRun *run, CheckReport *report) {
     AddMeasure(report, PointWindow, "polls", run->polls);
     AddMeasure(report, PointWindow, "search_ended_ms", ended);
     LookForNearMisses(*run, report);
-    WatchAfterSearch(*run, report);
+    WatchAfterSearch(*run, report, ended - began);
     if (report->nearMissesLeftOut)
         AddDetail(report, PointWindow, "; near misses (more were seen: at most %d of the game process and %d of "
                                        "other processes are listed):",
