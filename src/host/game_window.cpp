@@ -111,11 +111,18 @@ bool OnHostMinimiseOrRestore(HWND host, WPARAM command) {
     bool minimise = kind == SC_MINIMIZE && !IsIconic(host);
     bool fromIconic = (kind == SC_RESTORE || kind == SC_MAXIMIZE) && IsIconic(host);
     if (!minimise && !fromIconic) return false;
-    if (!gameAdopted || !GameWindowValid() || GameWindowFree(hostState.gameWindow)) return false;
+    /* A game not yet owned has nothing shown or hidden with the host, but
+     * may hold the foreground all the same. */
+    if (minimise && !gameAdopted) return false;
+    if (!GameWindowValid() || GameWindowFree(hostState.gameWindow)) return false;
     /* The system's own handling of these commands hides or shows the owned
      * windows first, by sending each WM_SHOWWINDOW, which would wait on the
      * silent game; the host changes only its own state and leaves the game
-     * window as it is. */
-    ShowWindow(host, minimise ? SW_MINIMIZE : kind == SC_MAXIMIZE ? SW_MAXIMIZE : SW_RESTORE);
+     * window as it is.  It comes back where it lies in the z-order and is not
+     * made the active window (and so at its last size also when asked to
+     * maximise, since every command that maximises also raises): raising the
+     * host raises its owned windows above it, and Wine does that with a
+     * SetWindowPos on the game's thread, which waits on a silent game. */
+    ShowWindow(host, minimise ? SW_MINIMIZE : SW_SHOWNOACTIVATE);
     return true;
 }

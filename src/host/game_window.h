@@ -14,9 +14,10 @@ void FocusGameWindow();
 /* The game has read its messages again after a check found it silent. */
 void OnGameWindowAnswers(HWND host);
 
-/* Carries out a minimise, or a restore or maximise of the minimised host,
- * when the adopted game does not answer; false when the system's own
- * handling is to do it. */
+/* Carries out a minimise, or a restore or maximise of the minimised host
+ * (which then comes back at its last size, neither raised nor activated),
+ * when the game does not answer; false when the system's own handling is
+ * to do it. */
 bool OnHostMinimiseOrRestore(HWND host, WPARAM command);
 
 #endif

@@ -64,6 +64,22 @@ RECT HostRect(HWND host) { return WindowRectOf(host); }
 
 void PostCommand(HWND host, WPARAM command) { PostMessageA(host, WM_SYSCOMMAND, command, 0); }
 
+// The game window of the case under way.
+HWND walkedGame = nullptr;
+
+// True when the game lies above the host in the z-order.
+bool GameAboveHost(HWND host) {
+    for (HWND below = GetWindow(walkedGame, GW_HWNDNEXT); below != nullptr; below = GetWindow(below, GW_HWNDNEXT))
+        if (below == host) return true;
+    return false;
+}
+
+void MinimiseWithButton(HWND host) {
+    SetForegroundWindow(host);
+    WaitUntil([&] { return GetForegroundWindow() == host; }, 3000);
+    PostCommand(host, SC_MINIMIZE);
+}
+
 // ---- the user's steps ------------------------------------------------------------
 
 struct HostStep {
@@ -95,18 +111,25 @@ const HostStep kHostSteps[] = {
      nullptr},
     // The minimise button: the command reaches the host while it is active,
     // which is when the system hides its owned windows with it.
-    {"minimise button", false, true,
-     [](HWND host) {
-         SetForegroundWindow(host);
-         WaitUntil([&] { return GetForegroundWindow() == host; }, 3000);
-         PostCommand(host, SC_MINIMIZE);
-     },
-     [](HWND host) { return IsIconic(host) != FALSE; }},
+    {"minimise button", false, true, MinimiseWithButton, [](HWND host) { return IsIconic(host) != FALSE; }},
+    // Other windows come over the minimised host, below its game: bringing
+    // the host back to the top would then move the game above it again,
+    // under Wine a SetWindowPos on the game's thread, which waits on a
+    // silent game.
+    {"host goes below other windows", true, false,
+     [](HWND host) { SetWindowPos(host, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE); },
+     [](HWND host) { return walkedGame == nullptr || GameAboveHost(host); }},
     {"restore from minimised", false, true, [](HWND host) { PostCommand(host, SC_RESTORE); },
      [](HWND host) { return IsIconic(host) == FALSE; }},
     {"move after restore", true, false,
      [](HWND host) { SetWindowPos(host, nullptr, 80, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); },
      [](HWND host) { return HostRect(host).left == 80 && HostRect(host).top == 50; }},
+    // While the game is silent the host comes back at its last size, since
+    // every command that maximises also raises the host, and raising it
+    // raises its owned game too.
+    {"minimise button again", false, true, MinimiseWithButton, [](HWND host) { return IsIconic(host) != FALSE; }},
+    {"maximise from minimised", false, true, [](HWND host) { PostCommand(host, SC_MAXIMIZE); },
+     [](HWND host) { return IsIconic(host) == FALSE; }},
 };
 
 // Runs the steps in order; the first that does not come back ends the walk,
@@ -138,7 +161,11 @@ void WalkHostSteps(HWND host, bool withActivation) {
 void CloseEndsGame(GameCase *gameCase, HANDLE game) {
     PostMessageA(gameCase->hostWindow, WM_CLOSE, 0, 0);
     DWORD code = 99;
-    ASSERT_TRUE(WaitForExit(gameCase->hostCase.host, kCloseBoundMs, &code)) << "the host did not exit";
+    // The host ends the game before it destroys its window: a game that is
+    // gone tells a host held in its close from one that never took it.
+    ASSERT_TRUE(WaitForExit(gameCase->hostCase.host, kCloseBoundMs, &code))
+        << "the host did not exit; its game "
+        << (game != nullptr && WaitForSingleObject(game, 0) == WAIT_OBJECT_0 ? "has ended" : "still runs");
     EXPECT_EQ(0u, code);
     ASSERT_NE(nullptr, game);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(game, kEventWaitMs));
@@ -202,6 +229,7 @@ void RunHangCase(const HangCase &hang) {
         EXPECT_TRUE(WaitUntil([&] { return IsHungAppWindow(window) != FALSE; }, kEventWaitMs));
     }
 
+    walkedGame = window;
     WalkHostSteps(host, !hang.inputAttached);
     EXPECT_EQ(hang.adopted ? host : nullptr, GetWindow(window, GW_OWNER));
     CloseEndsGame(&gameCase, game);
