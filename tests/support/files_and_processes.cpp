@@ -125,10 +125,24 @@ bool StartProcess(const std::string &exePath, const std::string &commandLine,
     line.push_back('\0');
     PROCESS_INFORMATION info = {};
     // Suspended until it is in the job, so that whatever it starts is too.
-    if (!CreateProcessA(exePath.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, folder.c_str(), &startup, &info)) {
+    // Platform limit: under Wine, with many processes starting at once, a
+    // new process now and then dies in Wine's own start-up, before any of
+    // its code runs, and CreateProcessA fails with ERROR_INTERNAL_ERROR;
+    // such a start is made again, and said so.
+    bool created = false;
+    for (int attempt = 0; attempt < 3 && !created; attempt++) {
+        created = CreateProcessA(exePath.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                 nullptr, folder.c_str(), &startup, &info) != 0;
+        if (created || GetLastError() != ERROR_INTERNAL_ERROR) break;
+        printf("[ platform ] %s died in Wine's start-up (CreateProcessA: error %lu); started again\n",
+               exePath.c_str(), GetLastError());
+        fflush(stdout);
+    }
+    if (!created) {
+        DWORD error = GetLastError();
         if (started->job) CloseHandle(started->job);
         started->job = nullptr;
+        SetLastError(error);
         return false;
     }
     if (started->job) AssignProcessToJobObject(started->job, info.hProcess);
