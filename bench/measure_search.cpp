@@ -11,7 +11,7 @@
 #include "bench_measures.h"
 #include "bench_support.h"
 #include "host/game_contract.h"
-#include "host/game_launcher.h"
+#include "host/game_search.h"
 
 static const DWORD kCrowdReadyMs = 300000;
 

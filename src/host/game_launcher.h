@@ -6,9 +6,6 @@
 
 #include <windows.h>
 
-/* FindGameWindow and the rest of the search. */
-#include "host/game_search.h"
-
 /* Started once, from the host window's creation; hostWindow must be set. */
 DWORD WINAPI GameLauncherThread(LPVOID unused);
 

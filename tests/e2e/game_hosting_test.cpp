@@ -39,19 +39,6 @@ std::string Hex(unsigned long long value) {
 
 DWORD AdoptedStyle(DWORD before) { return (before & ~kRemovedStyles) | WS_POPUP; }
 
-std::string WaitForLogLine(const std::string &folder, const std::string &word, DWORD milliseconds) {
-    std::string line;
-    WaitUntil(
-        [&] {
-            std::vector<std::string> lines = LogLines(ReadGameLog(folder), word);
-            if (lines.empty()) return false;
-            line = lines[0];
-            return true;
-        },
-        milliseconds);
-    return line;
-}
-
 std::string WithoutTrailingBackslash(std::string path) {
     while (!path.empty() && path.back() == '\\') path.pop_back();
     return path;

@@ -47,21 +47,6 @@ bool ReturnsWithin(const std::function<void()> &call, DWORD milliseconds) {
     return false;
 }
 
-std::string WaitForLogLine(const std::string &folder, const std::string &word, DWORD milliseconds) {
-    std::string line;
-    WaitUntil(
-        [&] {
-            std::vector<std::string> lines = LogLines(ReadGameLog(folder), word);
-            if (lines.empty()) return false;
-            line = lines[0];
-            return true;
-        },
-        milliseconds);
-    return line;
-}
-
-RECT HostRect(HWND host) { return WindowRectOf(host); }
-
 void PostCommand(HWND host, WPARAM command) { PostMessageA(host, WM_SYSCOMMAND, command, 0); }
 
 // The game window of the case under way.
@@ -93,10 +78,10 @@ struct HostStep {
 const HostStep kHostSteps[] = {
     {"move", true, false,
      [](HWND host) { SetWindowPos(host, nullptr, 60, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); },
-     [](HWND host) { return HostRect(host).left == 60 && HostRect(host).top == 40; }},
+     [](HWND host) { return WindowRectOf(host).left == 60 && WindowRectOf(host).top == 40; }},
     {"resize", true, false,
      [](HWND host) { SetWindowPos(host, nullptr, 0, 0, 900, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE); },
-     [](HWND host) { return HostRect(host).right - HostRect(host).left == 900; }},
+     [](HWND host) { return WindowRectOf(host).right - WindowRectOf(host).left == 900; }},
     // Asked again while it waits: other programs of the test run may take
     // the activation in between.
     {"activate", false, true, [](HWND host) { SetForegroundWindow(host); },
@@ -123,7 +108,7 @@ const HostStep kHostSteps[] = {
      [](HWND host) { return IsIconic(host) == FALSE; }},
     {"move after restore", true, false,
      [](HWND host) { SetWindowPos(host, nullptr, 80, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); },
-     [](HWND host) { return HostRect(host).left == 80 && HostRect(host).top == 50; }},
+     [](HWND host) { return WindowRectOf(host).left == 80 && WindowRectOf(host).top == 50; }},
     // While the game is silent the host comes back at its last size, since
     // every command that maximises also raises the host, and raising it
     // raises its owned game too.
@@ -176,8 +161,8 @@ void CloseEndsGame(GameCase *gameCase, HANDLE game) {
 }
 
 HANDLE OpenGame(const std::string &folder) {
-    std::string started = WaitForLogLine(folder, "started", kEventWaitMs);
-    return OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, (DWORD)LogNumber(LogValue(started, "pid")));
+    WaitForLogLine(folder, "started", kEventWaitMs);
+    return OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, LoggedGameProcessId(ReadGameLog(folder)));
 }
 
 // ---- a game that stops for good ----------------------------------------------------

@@ -66,6 +66,19 @@ std::vector<std::string> LogLines(const std::string &log, const std::string &wor
     return lines;
 }
 
+std::string WaitForLogLine(const std::string &folder, const std::string &word, DWORD milliseconds) {
+    std::string line;
+    WaitUntil(
+        [&] {
+            std::vector<std::string> lines = LogLines(ReadGameLog(folder), word);
+            if (lines.empty()) return false;
+            line = lines[0];
+            return true;
+        },
+        milliseconds);
+    return line;
+}
+
 std::string LogValue(const std::string &line, const std::string &key) {
     std::string marker = " " + key + "=";
     size_t at = line.find(marker);

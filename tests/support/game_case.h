@@ -51,6 +51,10 @@ std::string ReadGameLog(const std::string &folder);
 // The lines of the report that begin with the word (followed by a blank).
 std::vector<std::string> LogLines(const std::string &log, const std::string &word);
 
+// The first line of the game's report in folder that begins with the word,
+// once there is one; empty when none came in time.
+std::string WaitForLogLine(const std::string &folder, const std::string &word, DWORD milliseconds);
+
 // The value of key= in a report line; the last value runs to the line's end.
 std::string LogValue(const std::string &line, const std::string &key);
 
